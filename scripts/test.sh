@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+#   bash scripts/test.sh             optimised build in build/
+#   bash scripts/test.sh --sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build in build-sanitize/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+install_missing "${build_packages[@]}" "${test_packages[@]}"
+
+build_dir=build
+options=()
+if [ "${1:-}" = --sanitize ]; then
+  build_dir=build-sanitize
+  options=(-DQUORVANE_SANITIZE=ON)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
+cmake --build "$build_dir" -j"$(nproc)"
+
+# The GUI tests need an X server; run the whole suite on a private Xvfb.
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+  ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)"

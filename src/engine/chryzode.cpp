@@ -1,0 +1,284 @@
+#include "chryzode.h"
+
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <vector>
+
+#include "kernels.h"
+#include "memory.h"
+#include "pixel_map.h"
+
+namespace {
+
+// Residue of a mod m in [0, m), for m >= 1.
+int residue(std::int64_t a, int m)
+{
+    const std::int64_t rem = a % m;
+    return int(rem < 0 ? rem + m : rem);
+}
+
+// Image of point k: k * n mod m, in 64 bits.
+int step(int k, int n, int m) { return residue(std::int64_t(k) * n, m); }
+
+struct hits_deleter {
+    int w;
+    void operator()(int** hits) const { delete_hits(hits, w); }
+};
+using hits_ptr = std::unique_ptr<int*[], hits_deleter>;
+
+// What one computation builds before it replaces the model's arrays.
+struct figure {
+    std::unique_ptr<Cpoint[]> points;
+    std::unique_ptr<int[]> seq;
+    int count = 0;
+    std::vector<Cpoint> from, to;   // end points of chord c + 1
+};
+
+void place_points(figure& f, int m)
+{
+    f.points.reset(new Cpoint[m]);
+    for (int k = 0; k < m; ++k) {
+        const float a = (float(2 * std::int64_t(k)) * 3.141592f) / float(m);
+        f.points[k] = Cpoint(float(std::cos(double(a))), float(-std::sin(double(a))));
+    }
+}
+
+void complete_chords(figure& f, int n, int m)
+{
+    f.seq.reset(new int[m]);
+    for (int k = 1; k < m; ++k)
+        f.seq[k] = step(k, n, m);
+    f.count = m;
+    f.from.resize(std::size_t(m - 1));
+    f.to.resize(std::size_t(m - 1));
+    for (int k = 1; k < m; ++k) {
+        f.from[k - 1] = f.points[k];
+        f.to[k - 1] = f.points[f.seq[k]];
+    }
+}
+
+// Length of the chord list of the orbit r, r*n, r*n^2, ... mod m, closed at
+// the first residue that repeats an earlier one: back at r for an orbit that
+// returns, elsewhere for one that falls into a cycle without r (1, 2, 4, 8,
+// 6, 2 for n = 2 in m = 10). Brent's cycle finding: no memory, O(m) steps.
+int orbit_count(int n, int m, int r)
+{
+    const int start = residue(r, m);
+    int power = 1, cycle = 1;
+    int tortoise = start, hare = step(start, n, m);
+    while (tortoise != hare) {
+        if (power == cycle) {
+            tortoise = hare;
+            power *= 2;
+            cycle = 0;
+        }
+        hare = step(hare, n, m);
+        ++cycle;
+    }
+    tortoise = hare = start;
+    for (int i = 0; i < cycle; ++i)
+        hare = step(hare, n, m);
+    int tail = 0;
+    while (tortoise != hare) {
+        tortoise = step(tortoise, n, m);
+        hare = step(hare, n, m);
+        ++tail;
+    }
+    return tail + cycle + 1;
+}
+
+void orbit_chords(figure& f, int n, int m, int r)
+{
+    f.seq.reset(new int[std::size_t(m) + 1]());
+    f.count = orbit_count(n, m, r);
+    f.seq[0] = residue(r, m);
+    for (int i = 1; i < f.count; ++i)
+        f.seq[i] = step(f.seq[i - 1], n, m);
+    f.from.resize(std::size_t(f.count - 1));
+    f.to.resize(std::size_t(f.count - 1));
+    for (int j = 1; j < f.count; ++j) {
+        f.from[j - 1] = f.points[f.seq[j - 1]];
+        f.to[j - 1] = f.points[f.seq[j]];
+    }
+}
+
+void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
+{
+    const int r1 = getr(fg1), g1 = getg(fg1), b1 = getb(fg1);
+    const int r2 = getr(fg2), g2 = getg(fg2), b2 = getb(fg2);
+    for (int x = 0; x < bmp->w; ++x)
+        for (int y = 0; y < bmp->h; ++y) {
+            const float s = float(std::sqrt(double(hits[x][y])));
+            if (s == 0)
+                continue;
+            // s >= 1, so every quotient lies within -255..255.
+            const int R = r2 - int(float(r2 - r1) / s);
+            const int G = g2 - int(float(g2 - g1) / s);
+            const int B = b2 - int(float(b2 - b1) / s);
+            putpixel(bmp, x, y, makecol(R, G, B));
+        }
+}
+
+}
+
+int** new_hits(int w, int h)
+{
+    hits_ptr hits(new int*[std::size_t(w)](), hits_deleter{w});
+    for (int x = 0; x < w; ++x)
+        hits[x] = new int[std::size_t(h)]();
+    return hits.release();
+}
+
+void delete_hits(int** hits, int w)
+{
+    if (!hits)
+        return;
+    for (int x = 0; x < w; ++x)
+        delete[] hits[x];
+    delete[] hits;
+}
+
+Cchryzode::Cchryzode(BITMAP* bmp)
+    : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
+      fg1(makecol(255, 0, 0)), fg2(makecol(255, 255, 0)), bg(makecol(0, 0, 0)),
+      count(0), points(nullptr), seq(nullptr), inters(nullptr), hits(nullptr),
+      hits_w(0), hits_h(0), fast(true)
+{
+}
+
+Cchryzode::~Cchryzode()
+{
+    delete[] points;
+    delete[] seq;
+    delete[] inters;
+    delete_hits(hits, hits_w);
+    if (bmp)
+        destroy_bitmap(bmp);
+}
+
+void Cchryzode::set(int n, int m, int r, int type)
+{
+    this->n = n;
+    this->m = m;
+    this->r = r;
+    this->type = type;
+}
+
+void Cchryzode::set_bmp(BITMAP* bmp) { this->bmp = bmp; }
+
+void Cchryzode::set_colors(int fg1, int fg2, int bg)
+{
+    this->fg1 = fg1;
+    this->fg2 = fg2;
+    this->bg = bg;
+}
+
+void Cchryzode::set_zoom(int zoom) { this->zoom = zoom; }
+
+void Cchryzode::set_fast(bool fast) { this->fast = fast; }
+
+std::int64_t Cchryzode::pairs() const
+{
+    return count < 1 ? 0 : pair_count(count - 1);
+}
+
+std::uint64_t Cchryzode::calcul_bytes() const
+{
+    if (m < 1)
+        return 0;
+    // points, seq and the two chord-end lists
+    const std::uint64_t chords = (type & from_root) ? orbit_count(n, m, r) - 1 : m - 1;
+    const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
+                                chords * 2 * sizeof(Cpoint);
+    if (type & on_the_fly)
+        return bytes + std::uint64_t(bmp->w) * (sizeof(int*) + std::uint64_t(bmp->h) * sizeof(int));
+    return saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+}
+
+bool Cchryzode::calcul()
+{
+    if (calcul_bytes() > available_memory())
+        return false;
+    figure f;
+    hits_ptr new_map(nullptr, hits_deleter{0});
+    std::unique_ptr<Cpoint[]> new_list;
+    try {
+        if (m >= 1) {
+            place_points(f, m);
+            if (type & from_root)
+                orbit_chords(f, n, m, r);
+            else
+                complete_chords(f, n, m);
+        }
+        const int chords = int(f.from.size());
+        if (type & on_the_fly) {
+            const pixel_map map(bmp->w, bmp->h, zoom);
+            new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
+            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get());
+        } else {
+            new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
+            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get());
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+    // Nothing can fail from here: replace the model's arrays.
+    delete[] points;
+    delete[] seq;
+    points = f.points.release();
+    seq = f.seq.release();
+    count = f.count;
+    // A list left from a stored figure is never read again once the figure
+    // is computed on the fly: release it.
+    delete[] inters;
+    inters = new_list.release();
+    delete_hits(hits, hits_w);
+    hits_w = new_map.get_deleter().w;
+    hits_h = new_map ? bmp->h : 0;
+    hits = new_map.release();
+    return true;
+}
+
+void Cchryzode::status(char* text) const
+{
+    if (type & from_root)
+        usprintf(text, "Multiplication chryzode of n=%d in m=%d, from root r=%d ; zoom 1:%d", n, m, r, zoom);
+    else
+        usprintf(text, "Complete multiplication chryzode of n=%d in m=%d ; zoom 1:%d", n, m, zoom);
+}
+
+bool Cchryzode::render()
+{
+    const int w = bmp->w, h = bmp->h;
+    if (!(type & on_the_fly)) {
+        delete_hits(hits, hits_w);
+        hits = nullptr;
+        try {
+            hits_ptr map(new_hits(w, h), hits_deleter{w});
+            if (inters)
+                (fast ? fast::count_points : scalar::count_points)(inters, pairs(), pixel_map(w, h, zoom), map.get());
+            hits = map.release();
+            hits_w = w;
+            hits_h = h;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+    clear_to_color(bmp, bg);
+    // A map made for another bitmap size has nothing to say about this one.
+    if (hits && hits_w == w && hits_h == h)
+        paint(bmp, hits, fg1, fg2);
+    delete_hits(hits, hits_w);
+    hits = nullptr;
+    hits_w = hits_h = 0;
+    return true;
+}
+
+bool Cchryzode::rerender()
+{
+    if ((type & on_the_fly) && !calcul())
+        return false;
+    return render();
+}

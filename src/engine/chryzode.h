@@ -1,0 +1,62 @@
+// The chryzode model: parameters, colours, zoom, the bitmap it draws into,
+// and the arrays that the computation builds and the rendering reads.
+#pragma once
+
+#include <cstdint>
+
+#include <allegro.h>
+
+#include "cpoint.h"
+
+// Bits of Cchryzode::type.
+constexpr int from_root = 1;   // chords follow the orbit of r; clear: complete
+constexpr int on_the_fly = 2;  // calcul counts into hits; clear: stored list
+
+// Allocates a w x h hit map, all zero, indexed [column][row]. Throws
+// std::bad_alloc with nothing left allocated.
+int** new_hits(int w, int h);
+// Releases a hit map of w columns; accepts null.
+void delete_hits(int** hits, int w);
+
+class Cchryzode {
+public:
+    BITMAP* bmp;
+    int n, m, r, type;
+    int zoom;
+    int fg1, fg2, bg;
+    int count;        // entries of seq; chords 1 to count - 1
+    Cpoint* points;   // m points on the unit circle
+    int* seq;         // chord list as point indexes
+    Cpoint* inters;   // stored mode: every intersection, pair by pair
+    int** hits;       // intersection count per pixel, [column][row]; transient
+    int hits_w, hits_h;  // size of hits when it was made
+    bool fast;        // use the vectorised, multi-threaded loops
+
+    explicit Cchryzode(BITMAP* bmp);
+    ~Cchryzode();
+    Cchryzode(const Cchryzode&) = delete;
+    Cchryzode& operator=(const Cchryzode&) = delete;
+
+    void set(int n, int m, int r, int type);
+    void set_bmp(BITMAP* bmp);
+    void set_colors(int fg1, int fg2, int bg);
+    void set_zoom(int zoom);
+    void set_fast(bool fast);
+
+    // Computes points, chords and intersections. False when the memory it
+    // needs cannot be had; the model is then exactly as before the call.
+    bool calcul();
+    // Memory the next calcul needs, in bytes (saturating).
+    std::uint64_t calcul_bytes() const;
+    // One-line description; text must hold 104 bytes.
+    void status(char* text) const;
+    // Draws the density picture into bmp. False when the hit map of the
+    // stored mode cannot be had; the bitmap is then untouched.
+    bool render();
+    // Redraws after a change of zoom or bitmap: computes again first in
+    // on-the-fly mode.
+    bool rerender();
+
+    // Number of pairs of chords of the current chord list.
+    std::int64_t pairs() const;
+};

@@ -1,0 +1,15 @@
+// What the machine can give: Linux overcommits, so a huge allocation may
+// succeed and the process be killed later when the pages are touched. Large
+// arrays are checked against the available physical memory first.
+#pragma once
+
+#include <cstdint>
+
+// Bytes of physical memory available now (MemAvailable), or UINT64_MAX when
+// the system does not say.
+std::uint64_t available_memory();
+
+// a * b, or UINT64_MAX when the product does not fit.
+std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b);
+// a + b, or UINT64_MAX when the sum does not fit.
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b);
