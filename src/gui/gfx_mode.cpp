@@ -1,0 +1,3 @@
+#include "gui.h"
+
+int change_gfx_mode() { return D_O_K; }
