@@ -184,12 +184,19 @@ std::int64_t Cchryzode::pairs() const
     return count < 1 ? 0 : pair_count(count - 1);
 }
 
+int Cchryzode::planned_chords() const
+{
+    if (m < 1)
+        return 0;
+    return (type & from_root) ? orbit_count(n, m, r) - 1 : m - 1;
+}
+
 std::uint64_t Cchryzode::calcul_bytes() const
 {
     if (m < 1)
         return 0;
     // points, seq and the two chord-end lists
-    const std::uint64_t chords = (type & from_root) ? orbit_count(n, m, r) - 1 : m - 1;
+    const std::uint64_t chords = std::uint64_t(planned_chords());
     const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
                                 chords * 2 * sizeof(Cpoint);
     if (type & on_the_fly)

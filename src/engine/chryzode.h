@@ -59,4 +59,6 @@ public:
 
     // Number of pairs of chords of the current chord list.
     std::int64_t pairs() const;
+    // Number of chords the next calcul draws with the current parameters.
+    int planned_chords() const;
 };
