@@ -1,5 +1,3 @@
-#include <climits>
-
 #include "chryzode.h"
 #include "gui.h"
 #include "memory.h"
@@ -24,12 +22,6 @@ void show_status()
 void redraw_main()
 {
     broadcast_dialog_message(MSG_DRAW, 0);
-}
-
-int read_number(const char* text)
-{
-    const long value = ustrtol(text, nullptr, 10);
-    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : int(value);
 }
 
 void report_out_of_memory()
