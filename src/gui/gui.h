@@ -59,6 +59,7 @@ int save_chryzode();
 // Shared by the commands.
 Cchryzode& the_model();              // main_dialog[view_entry].dp2
 int run_dialog(DIALOG* dialog);       // coloured, centred, modal, no focus; the exit index
+constexpr int ok_entry = 2;           // the OK button of every command dialog
 void show_status();                   // the model's description into the status bar's text
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
 int read_number(const char* text);    // ustrtol base 10; no number reads as 0
