@@ -36,6 +36,8 @@ extern std::atomic<int> close_button_clicked;
 bool start_up();
 void run_main_dialog();
 void shut_down();
+// One pass of the main loop; false once Quit or the close button ends it.
+bool update_main_dialog();
 
 // Main dialog callbacks.
 int d_chryzode_proc(int msg, DIALOG* d, int c);

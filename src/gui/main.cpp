@@ -1,5 +1,12 @@
-// Placeholder until the main routine lands.
+// Quorvane, a chryzode explorer.
 #include "gui.h"
 
-int main() { return start_up() ? 0 : 1; }
+int main()
+{
+    if (!start_up())
+        return 1;
+    run_main_dialog();
+    shut_down();
+    return 0;
+}
 END_OF_MAIN()

@@ -1,18 +1,174 @@
-// Placeholder until the main dialog lands.
+// The main window: the chryzode view under a menu bar and a status bar, the
+// menus, and the program's start-up, main loop and shut-down.
+#include <cstdio>
+
+#include "chryzode.h"
 #include "gui.h"
 
-DIALOG main_dialog[6];
-MENU main_menu[1], file_menu[1], chryzode_menu[1], zoom_menu[1], help_menu[1];
-char status_text[128];
+std::atomic<int> close_button_clicked{0};
 int zoom_value = 1;
 int zoom_ratio = 2;
-std::atomic<int> close_button_clicked{0};
+char status_text[128];
 
-bool start_up() { return false; }
-void run_main_dialog() {}
-void shut_down() {}
-int d_chryzode_proc(int msg, DIALOG* d, int c) { return d_bitmap_proc(msg, d, c); }
-int hide() { return D_O_K; }
-int about() { return D_O_K; }
-int quit() { return D_CLOSE; }
-void close_button_callback() { close_button_clicked = 1; }
+MENU file_menu[] = {
+    /* text                     proc             child    flags       dp */
+    { (char*)"&Save image as",  save_chryzode,   nullptr, D_DISABLED, nullptr },
+    { (char*)"&Graphics Mode",  change_gfx_mode, nullptr, 0,          nullptr },
+    { (char*)"&Quit",           quit,            nullptr, 0,          nullptr },
+    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+};
+
+MENU chryzode_menu[] = {
+    /* text                     proc             child    flags       dp */
+    { (char*)"&New",            new_chryzode,    nullptr, 0,          nullptr },
+    { (char*)"&Rerender",       render_chryzode, nullptr, D_DISABLED, nullptr },
+    { (char*)"&Colors",         change_color,    nullptr, 0,          nullptr },
+    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+};
+
+MENU zoom_menu[] = {
+    /* text                     proc               child    flags       dp */
+    { (char*)"&Normal size",    zoom_normal,       nullptr, D_DISABLED, nullptr },
+    { (char*)"Zoom &Value",     zoom_change_value, nullptr, D_DISABLED, nullptr },
+    { (char*)"Zoom &Ratio",     zoom_change_ratio, nullptr, D_DISABLED, nullptr },
+    { (char*)"Zoom &Out",       zoom_out,          nullptr, D_DISABLED, nullptr },
+    { (char*)"Zoom &In",        zoom_in,           nullptr, D_DISABLED, nullptr },
+    { nullptr,                  nullptr,           nullptr, 0,          nullptr }
+};
+
+MENU help_menu[] = {
+    /* text                     proc             child    flags       dp */
+    { (char*)"&About...",       about,           nullptr, 0,          nullptr },
+    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+};
+
+MENU main_menu[] = {
+    /* text                     proc             child          flags dp */
+    { (char*)"&File",           nullptr,         file_menu,     0,    nullptr },
+    { (char*)"&Chryzode",       nullptr,         chryzode_menu, 0,    nullptr },
+    { (char*)"&Zoom",           nullptr,         zoom_menu,     0,    nullptr },
+    { (char*)"&Help",           nullptr,         help_menu,     0,    nullptr },
+    { nullptr,                  nullptr,         nullptr,       0,    nullptr }
+};
+
+// The yield object's key is Escape: taking Escape as its shortcut keeps the
+// dialog manager from closing the main window with it.
+DIALOG main_dialog[] = {
+    /* proc             x  y    w    h   fg bg key flags d1 d2 dp                dp2      dp3 */
+    { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr },
+    { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,   0, 0, (void*)hide,      nullptr, nullptr },
+    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,  0,    0, 0, main_menu,        nullptr, nullptr },
+    { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr },
+    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27, 0,    0, 0, nullptr,          nullptr, nullptr },
+    { nullptr,          0, 0,   0,   0,  0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr }
+};
+
+namespace {
+
+DIALOG_PLAYER* player;
+
+bool fail(const char* what)
+{
+    std::fprintf(stderr, "quorvane: %s\n", what);
+    return false;
+}
+
+bool open_window()
+{
+    const int depth = desktop_color_depth();
+    // A desktop that does not tell its depth gets true colour.
+    set_color_depth(depth ? depth : 32);
+    if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0 &&
+       set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) != 0)
+        return false;
+    set_window_title("Quorvane - a chryzode explorer");
+    set_close_button_callback(close_button_callback);
+    return true;
+}
+
+}
+
+int d_chryzode_proc(int msg, DIALOG* d, int c)
+{
+    return d_bitmap_proc(msg, d, c);
+}
+
+int hide()
+{
+    for (int i = menu_bar_entry; main_dialog[i].proc; ++i)
+        main_dialog[i].flags ^= D_HIDDEN;
+    redraw_main();
+    return D_O_K;
+}
+
+int about()
+{
+    alert("Quorvane - A chryzode explorer", "version 0.32", "Chryzodes drawn by their crossings",
+          "OK", nullptr, 0, 0);
+    return D_O_K;
+}
+
+int quit()
+{
+    return D_CLOSE;
+}
+
+void close_button_callback()
+{
+    close_button_clicked = 1;
+}
+
+bool start_up()
+{
+    if (allegro_init() != 0) {
+        return fail("no graphical display can be opened; on a machine without one, "
+                    "run it under xvfb-run -s '-screen 0 1280x1024x24'");
+    }
+    install_keyboard();
+    install_timer();
+    install_mouse();
+    if (!open_window())
+        return fail("no 640x480 window or screen mode can be opened");
+
+    BITMAP* view = create_bitmap(SCREEN_W, SCREEN_H);
+    if (!view)
+        return fail("not enough memory for the picture");
+    clear(view);
+    main_dialog[view_entry].dp = view;
+    main_dialog[view_entry].dp2 = new Cchryzode(view);
+    main_dialog[view_entry].w = view->w;
+    main_dialog[view_entry].h = view->h;
+
+    usprintf(status_text, "Quorvane 0.31");
+    main_dialog[status_bar_entry].dp = status_text;
+    set_dialog_color(main_dialog, gui_fg_color, gui_bg_color);
+    show_mouse(screen);
+    player = init_dialog(main_dialog, -1);
+    return true;
+}
+
+bool update_main_dialog()
+{
+    // Escape makes update_dialog stop with no object (-1) while the bars are
+    // hidden: the main window ignores it.
+    const bool closed = !update_dialog(player) && player->obj != -1;
+    // The yield object does not run while the bars are hidden or a menu is
+    // open: give up the processor here too, so that waiting costs nothing.
+    rest(1);
+    return !closed && !close_button_clicked;
+}
+
+void run_main_dialog()
+{
+    while (update_main_dialog()) {
+    }
+}
+
+void shut_down()
+{
+    shutdown_dialog(player);
+    player = nullptr;
+    delete static_cast<Cchryzode*>(main_dialog[view_entry].dp2);
+    main_dialog[view_entry].dp = nullptr;
+    main_dialog[view_entry].dp2 = nullptr;
+}
