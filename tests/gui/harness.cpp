@@ -110,6 +110,16 @@ steps menu(int menu_scancode, int item)
     return {alt(menu_scancode), keystroke(item)};
 }
 
+step tab_to(int entry)
+{
+    return when([entry] {
+        if (active_dialog && (active_dialog[entry].flags & D_GOTFOCUS))
+            return true;
+        simulate_ukeypress('\t', KEY_TAB);
+        return false;
+    });
+}
+
 void type(const steps& s)
 {
     gave_up = false;
@@ -130,6 +140,13 @@ bool run_main_until(const std::function<bool()>& done, double seconds)
             return false;
     }
     return true;
+}
+
+bool finish_typing(double seconds)
+{
+    const bool done = run_main_until(
+        [] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); }, seconds);
+    return done && !gave_up;
 }
 
 bool run_main_to_end(double seconds)

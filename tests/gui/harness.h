@@ -50,6 +50,7 @@ step when(std::function<bool()> ready);  // wait until ready() holds
 steps text(const char* utf8);            // the characters of a text
 steps clear_field(int chars);            // End, then Backspaces enough for `chars` characters
 steps menu(int menu_scancode, int item); // alt(menu_scancode), then keystroke(item)
+step tab_to(int entry);                  // Tab until that entry of the open dialog has the focus
 
 void type(const steps& s);
 bool typed_all();
@@ -58,6 +59,10 @@ constexpr double patience_seconds = 15;
 // Passes of the main loop until done() holds (true), until the main loop
 // ends or `seconds` pass (false).
 bool run_main_until(const std::function<bool()>& done, double seconds = 20);
+// Passes of the main loop until everything queued is typed and taken and the
+// main window is back on top (true), or the typist gives up or `seconds`
+// pass (false).
+bool finish_typing(double seconds = 20);
 // Passes of the main loop until it ends (true) or `seconds` pass (false).
 bool run_main_to_end(double seconds = 20);
 
