@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# End to end: the built program on an X display, driven with real X input as a
+# user drives it. New chryzode with typed values, the figure checked against
+# the engine's own picture of them, then File > Quit.
+#   tests/with_xvfb.sh tests/gui/e2e_new_chryzode.sh QUORVANE ENGINE_BMP [KEEP_DIR]
+set -euo pipefail
+quorvane=$1
+engine_bmp=$2
+keep=${3:-}
+work=${keep:-$(mktemp -d)}
+mkdir -p "$work"
+pid=
+cleanup() {
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
+  [ -n "$keep" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Polls every 0.1 s until the command succeeds; fails after $1 seconds.
+wait_for() {
+  local seconds=$1 what=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "waited $seconds s for $what"
+    sleep 0.1
+  done
+}
+
+shot() { import -window root -crop 640x480+0+0 +repage "$work/shot.png"; }
+pixel() { convert "$work/shot.png" -format "%[hex:p{$1,$2}]" info:; }
+# Pixels that differ between the screenshot and a picture, rows $1 to $2 - 1.
+differing_rows() {
+  local crop="640x$(($2 - $1))+0+$1"
+  convert "$work/shot.png" -crop "$crop" +repage "$work/shot_rows.png"
+  convert "$3" -crop "$crop" +repage "$work/expected_rows.png"
+  compare -metric AE "$work/shot_rows.png" "$work/expected_rows.png" null: 2>&1 || true
+}
+
+# Without a display the program says so and stops.
+if env -u DISPLAY "$quorvane" 2>"$work/no_display.txt"; then fail "ran without a display"; fi
+grep -q "xvfb-run" "$work/no_display.txt" || fail "no hint at xvfb-run: $(cat "$work/no_display.txt")"
+
+"$quorvane" &
+pid=$!
+window=$(xdotool search --sync --name '^Quorvane - a chryzode explorer$' | head -n 1)
+xdotool windowfocus --sync "$window"
+# The pointer rests on the status bar, away from the figure.
+park_pointer() { xdotool mousemove --sync 630 472; }
+park_pointer
+shot_shows_status_bar() { shot && [ "$(pixel 600 470)" != 000000 ]; }
+wait_for 10 "the main window" shot_shows_status_bar
+
+# Chryzode > New (Alt+C, N). The dialog is centred: its corner is at (120, 90).
+xdotool key --delay 150 alt+c n
+dialog_open() { shot && [ "$(pixel 125 380)" = "$(pixel 600 470)" ]; }
+wait_for 10 "the New chryzode dialog" dialog_open
+
+# The keyboard alone, so that every key is taken in order: Tab moves through
+# OK, Cancel, n, m, r, zoom and the mode buttons; Space picks a mode.
+clear5="End BackSpace BackSpace BackSpace BackSpace BackSpace"
+xdotool key Tab Tab Tab $clear5
+xdotool type --delay 30 3                  # n
+xdotool key Tab $clear5
+xdotool type --delay 30 1201               # m
+xdotool key Tab Tab $clear5
+xdotool type --delay 30 2                  # zoom
+xdotool key Tab Tab space Tab Tab space    # Complete, Stored
+
+"$engine_bmp" 3 1201 1 0 2 640 480 "$work/expected.bmp"
+start=$(date +%s%N)
+xdotool key Return
+figure_shown() { shot && [ "$(differing_rows 20 460 "$work/expected.bmp")" = 0 ]; }
+wait_for 30 "the figure" figure_shown
+echo "OK to figure on screen: $((($(date +%s%N) - start) / 1000000)) ms, screenshots polled"
+[ "$(pixel 600 470)" != 000000 ] || fail "no status bar"
+
+# File > Quit (Alt+F, Q): the program ends on its own, with status 0.
+xdotool key --delay 150 alt+f q
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+wait_for 10 "the program to end" ended
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" = 0 ] || fail "exit status $status"
+echo "PASS"
