@@ -84,12 +84,14 @@ void report_not_saved(const std::string& path, int error)
 
 int save_chryzode()
 {
-    // Sized for their limits in characters of up to 4 bytes; the selector
-    // takes its buffer's size in bytes and keeps within it.
-    static char directory[edit_buffer_size(directory_chars)];
+    // The selector takes its buffer's size in bytes and lets the user type a
+    // quarter of it less one character: 191 characters of up to 4 bytes.
+    static char directory[4 * (directory_chars + 1)];
     static char filename[edit_buffer_size(name_chars)] = ".bmp";
-    // Cancelling the selector still lets the user save into the directory it holds.
-    file_select_ex("Choose saving directory", directory, "/+d", sizeof directory, 400, 300);
+    // A lone filter would be taken for a default extension and appended to a
+    // typed directory ("/a/b./+d"); the ';' makes it a list. Whether the
+    // selector is confirmed or cancelled, the name is asked for next.
+    file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300);
     save_chryzode_dialog[name_entry].dp = filename;
     BITMAP* bitmap = static_cast<BITMAP*>(main_dialog[view_entry].dp);
     if (run_dialog(save_chryzode_dialog) == ok_entry && bitmap) {
