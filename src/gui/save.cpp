@@ -53,31 +53,28 @@ std::string directory_of(const std::string& path)
 }
 
 // Writes the bitmap to a fresh file beside path, then puts it in place of
-// path, so that a failed save leaves whatever path held before. 0, or the
-// errno of the step that failed.
-int save_in_place(const std::string& path, BITMAP* bitmap)
+// path, so that a failed save leaves whatever path held before. Empty, or
+// why the picture was not saved.
+std::string save_in_place(const std::string& path, BITMAP* bitmap)
 {
     std::string temporary = directory_of(path) + ".quorvane-XXXXXX";
     const int fd = mkstemp(&temporary[0]);
     if (fd < 0)
-        return errno;
+        return std::strerror(errno);
     // mkstemp makes the file private; a saved picture gets the usual mode.
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
     close(fd);
-    errno = 0;
-    if (save_bmp(temporary.c_str(), bitmap, nullptr) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno ? errno : EIO;
+    std::string why;
+    // Allegro does not keep the system's reason for a failed write.
+    if (save_bmp(temporary.c_str(), bitmap, nullptr) != 0)
+        why = "Writing failed: the disk may be full.";
+    else if (rename(temporary.c_str(), path.c_str()) != 0)
+        why = std::strerror(errno);
+    if (!why.empty())
         std::remove(temporary.c_str());
-        return error;
-    }
-    return 0;
-}
-
-void report_not_saved(const std::string& path, int error)
-{
-    alert("Unable to save the image as", path.c_str(), std::strerror(error), "OK", nullptr, 0, 0);
+    return why;
 }
 
 }
@@ -96,8 +93,9 @@ int save_chryzode()
     BITMAP* bitmap = static_cast<BITMAP*>(main_dialog[view_entry].dp);
     if (run_dialog(save_chryzode_dialog) == ok_entry && bitmap) {
         const std::string path = join_path(directory, filename);
-        if (const int error = save_in_place(path, bitmap))
-            report_not_saved(path, error);
+        const std::string why = save_in_place(path, bitmap);
+        if (!why.empty())
+            alert("Unable to save the image as", path.c_str(), why.c_str(), "OK", nullptr, 0, 0);
     }
     redraw_main();
     return D_O_K;
