@@ -1,5 +1,7 @@
 #include "chryzode.h"
 
+#include <allegro/internal/aintern.h>
+
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -104,20 +106,75 @@ void orbit_chords(figure& f, int n, int m, int r)
     }
 }
 
+// Colour of a pixel hit `count` (>= 1) times: fg1 once, toward fg2 as the
+// count grows, by one over its square root.
+class ramp {
+public:
+    ramp(int fg1, int fg2)
+        : r1(getr(fg1)), g1(getg(fg1)), b1(getb(fg1)), r2(getr(fg2)), g2(getg(fg2)), b2(getb(fg2))
+    {
+        for (int count = 1; count < cached; ++count)
+            colours[count] = compute(count);
+    }
+
+    int operator()(int count) const { return count < cached ? colours[count] : compute(count); }
+
+private:
+    int compute(int count) const
+    {
+        const float s = float(std::sqrt(double(count)));
+        // s >= 1, so every quotient lies within -255..255.
+        const int R = r2 - int(float(r2 - r1) / s);
+        const int G = g2 - int(float(g2 - g1) / s);
+        const int B = b2 - int(float(b2 - b1) / s);
+        return makecol(R, G, B);
+    }
+
+    // Most pixels are hit a few times: their colours are worked out once.
+    static constexpr int cached = 1024;
+    const int r1, g1, b1, r2, g2, b2;
+    int colours[cached];
+};
+
+// Writing into the rows of a memory bitmap gives what putpixel gives when
+// nothing is clipped and the drawing mode is solid; 24-bit pixels and every
+// other case go through putpixel.
+bool writes_directly(BITMAP* bmp)
+{
+    const int depth = bitmap_color_depth(bmp);
+    const bool whole = !bmp->clip || (bmp->cl <= 0 && bmp->ct <= 0 && bmp->cr >= bmp->w && bmp->cb >= bmp->h);
+    return is_memory_bitmap(bmp) && _drawing_mode == DRAW_MODE_SOLID && whole && depth != 24;
+}
+
+void write_pixel(BITMAP* bmp, int depth, int x, int y, int colour)
+{
+    switch (depth) {
+    case 8:
+        bmp->line[y][x] = std::uint8_t(colour);
+        break;
+    case 15:
+    case 16:
+        reinterpret_cast<std::uint16_t*>(bmp->line[y])[x] = std::uint16_t(colour);
+        break;
+    default:
+        reinterpret_cast<std::uint32_t*>(bmp->line[y])[x] = std::uint32_t(colour);
+    }
+}
+
 void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
 {
-    const int r1 = getr(fg1), g1 = getg(fg1), b1 = getb(fg1);
-    const int r2 = getr(fg2), g2 = getg(fg2), b2 = getb(fg2);
+    const ramp colour(fg1, fg2);
+    const bool direct = writes_directly(bmp);
+    const int depth = bitmap_color_depth(bmp);
     for (int x = 0; x < bmp->w; ++x)
         for (int y = 0; y < bmp->h; ++y) {
-            const float s = float(std::sqrt(double(hits[x][y])));
-            if (s == 0)
+            // Counts are never negative: no hit is exactly a square root of 0.
+            if (hits[x][y] == 0)
                 continue;
-            // s >= 1, so every quotient lies within -255..255.
-            const int R = r2 - int(float(r2 - r1) / s);
-            const int G = g2 - int(float(g2 - g1) / s);
-            const int B = b2 - int(float(b2 - b1) / s);
-            putpixel(bmp, x, y, makecol(R, G, B));
+            if (direct)
+                write_pixel(bmp, depth, x, y, colour(hits[x][y]));
+            else
+                putpixel(bmp, x, y, colour(hits[x][y]));
         }
 }
 

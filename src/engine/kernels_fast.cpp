@@ -1,23 +1,266 @@
-// Placeholder until the vectorised, multi-threaded loops land: the plain loops.
+// The fast loops: the pairs (or points) are cut into units of work that
+// worker threads take in turn, each counting into a private grid that is
+// added into the hit map once all have finished; every unit runs the vector
+// loops of kernels_simd.cpp.
 #include "kernels.h"
 
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "kernels_fast.h"
+
+namespace {
+
+std::atomic<int> thread_setting{0};
+
+// Below this much work per thread, another thread costs more (its start and
+// its grid) than it saves.
+constexpr std::int64_t work_per_thread = std::int64_t(1) << 20;
+// Units per thread: enough for the threads to end together.
+constexpr std::int64_t units_per_thread = 16;
+
+// A private count is kept below INT_MAX + 1 between units and grows by at
+// most the work of the units since (one per pair or point), so it cannot
+// pass UINT32_MAX as long as that work stays within this bound; past it the
+// grid is brought back to INT_MAX, where every count saturates anyway.
+constexpr std::int64_t counts_between_clamps = std::int64_t(1) << 31;
+static_assert(INT_MAX + counts_between_clamps == UINT32_MAX, "no private count overflows");
+
+struct unit {
+    std::int64_t begin, end;   // rows j, or points t
+    std::int64_t work;         // pairs or points
+};
+
+int thread_count(std::int64_t work)
+{
+    const int setting = thread_setting.load();
+    if (setting > 0)
+        return setting;
+    const std::int64_t cores = std::max(1u, std::thread::hardware_concurrency());
+    return int(std::clamp(work / work_per_thread, std::int64_t(1), cores));
+}
+
+std::int64_t unit_size(std::int64_t work, int threads)
+{
+    return std::clamp(work / (threads * units_per_thread), std::int64_t(1), counts_between_clamps);
+}
+
+// Rows 1 to chords - 1 (row j holds the j pairs (j, i)) in units of about
+// `size` pairs.
+std::vector<unit> row_units(int chords, std::int64_t size)
+{
+    std::vector<unit> units;
+    unit u{1, 1, 0};
+    for (int j = 1; j < chords; ++j) {
+        u.end = j + 1;
+        u.work += j;
+        if (u.work >= size) {
+            units.push_back(u);
+            u = unit{j + 1, j + 1, 0};
+        }
+    }
+    if (u.work > 0)
+        units.push_back(u);
+    return units;
+}
+
+std::vector<unit> span_units(std::int64_t n, std::int64_t size)
+{
+    std::vector<unit> units;
+    for (std::int64_t t = 0; t < n; t += size)
+        units.push_back(unit{t, std::min(n, t + size), std::min(n, t + size) - t});
+    return units;
+}
+
+// Runs work(worker) on the calling thread (worker 0) and on up to
+// threads - 1 more, all joined before it returns; returns how many ran.
+// A thread that cannot be started leaves its share to the others; an
+// allocation failure calls stop(), joins the threads started and propagates.
+template <class Work, class Stop>
+int run_workers(int threads, const Work& work, const Stop& stop)
+{
+    std::vector<std::thread> team;
+    team.reserve(std::size_t(std::max(threads, 1) - 1));
+    struct joiner {
+        std::vector<std::thread>& team;
+        ~joiner()
+        {
+            for (std::thread& t : team)
+                t.join();
+        }
+    } join_all{team};
+    try {
+        for (int k = 1; k < threads; ++k)
+            team.emplace_back([&work, k] { work(k); });
+    } catch (const std::system_error&) {
+        // Fewer threads than asked: those started share all the work.
+    } catch (...) {
+        stop();
+        throw;
+    }
+    work(0);
+    return int(team.size()) + 1;
+}
+
+// Takes the units of a job in turn, from any number of workers.
+class dispenser {
+public:
+    explicit dispenser(std::vector<unit> units) : units(std::move(units)) {}
+
+    const unit* next()
+    {
+        const std::size_t k = taken.fetch_add(1);
+        return k < units.size() ? &units[k] : nullptr;
+    }
+    void stop() { taken.store(units.size()); }
+    std::size_t size() const { return units.size(); }
+
+private:
+    const std::vector<unit> units;
+    std::atomic<std::size_t> taken{0};
+};
+
+void clamp_counts(std::uint32_t* cells, std::size_t n)
+{
+    for (std::size_t k = 0; k < n; ++k)
+        cells[k] = std::min(cells[k], std::uint32_t(INT_MAX));
+}
+
+// Adds a private grid into hits, saturating at INT_MAX.
+void add_grid(const std::uint32_t* cells, const pixel_map& map, int** hits)
+{
+    for (int x = 0; x < map.w; ++x) {
+        const std::uint32_t* const column = cells + std::size_t(x) * std::size_t(map.h);
+        for (int y = 0; y < map.h; ++y)
+            hits[x][y] = int(std::min(std::int64_t(hits[x][y]) + column[y], std::int64_t(INT_MAX)));
+    }
+}
+
+// Runs count(unit, grid) over the units on private grids of the size of the
+// map, and adds them into hits, saturating at INT_MAX.
+template <class Count>
+void count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
+                    const Count& count)
+{
+    dispenser job(std::move(units));
+    if (job.size() == 0)
+        return;
+    threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
+    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
+    std::vector<std::unique_ptr<std::uint32_t[]>> grids(static_cast<std::size_t>(threads));
+    for (auto& g : grids)
+        g.reset(new std::uint32_t[cells]);
+
+    // A power-of-two divisor has an exact inverse: dividing by it and
+    // multiplying by its inverse round the same quotient.
+    int exponent;
+    const bool power_of_two = map.divisor != 0 && std::fabs(std::frexp(map.divisor, &exponent)) == 0.5f;
+    const float inverse = power_of_two ? 1.0f / map.divisor : 0.0f;
+
+    const int started = run_workers(
+        threads,
+        [&](int worker) {
+            const fast_detail::grid g{grids[std::size_t(worker)].get(), map, inverse};
+            std::fill(g.cells, g.cells + cells, 0u);
+            std::int64_t since_clamp = 0;
+            while (const unit* u = job.next()) {
+                if (since_clamp + u->work > counts_between_clamps) {
+                    clamp_counts(g.cells, cells);
+                    since_clamp = 0;
+                }
+                since_clamp += u->work;
+                count(*u, g);
+            }
+        },
+        [&] { job.stop(); });
+
+    for (int k = 0; k < started; ++k)
+        add_grid(grids[std::size_t(k)].get(), map, hits);
+}
+
+// The chords' lines, coefficient by coefficient, padded for vector loads.
+class chord_lines {
+public:
+    chord_lines(const Cpoint* from, const Cpoint* to, int chords)
+        : stride(std::size_t(chords) + fast_detail::padding),
+          store(new float[3 * stride]())
+    {
+        float* const a = store.get();
+        float* const b = a + stride;
+        float* const c = b + stride;
+        for (int k = 0; k < chords; ++k) {
+            a[k] = from[k].y - to[k].y;
+            b[k] = to[k].x - from[k].x;
+            c[k] = a[k] * from[k].x + b[k] * from[k].y;
+        }
+    }
+
+    fast_detail::lines get() const
+    {
+        return fast_detail::lines{store.get(), store.get() + stride, store.get() + 2 * stride};
+    }
+
+private:
+    std::size_t stride;
+    std::unique_ptr<float[]> store;
+};
+
+}
+
 namespace fast {
+
+void set_threads(int threads) { thread_setting.store(std::max(0, threads)); }
 
 void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits)
 {
-    scalar::count_pairs(from, to, chords, map, hits);
+    if (!fast_detail::cells_fit(map)) {
+        scalar::count_pairs(from, to, chords, map, hits);
+        return;
+    }
+    const chord_lines lines(from, to, chords);
+    const std::int64_t work = pair_count(chords);
+    const int threads = thread_count(work);
+    count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits,
+                   [&](const unit& u, const fast_detail::grid& g) {
+                       fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
+                   });
 }
 
 void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out)
 {
-    scalar::list_pairs(from, to, chords, out);
+    const chord_lines lines(from, to, chords);
+    const std::int64_t work = pair_count(chords);
+    int threads = thread_count(work);
+    dispenser job(row_units(chords, unit_size(work, threads)));
+    threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
+    run_workers(
+        threads,
+        [&](int) {
+            while (const unit* u = job.next())
+                fast_detail::list_rows(lines.get(), int(u->begin), int(u->end), out);
+        },
+        [&] { job.stop(); });
 }
 
 void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
                   int** hits)
 {
-    scalar::count_points(points, n, map, hits);
+    if (!fast_detail::cells_fit(map)) {
+        scalar::count_points(points, n, map, hits);
+        return;
+    }
+    const int threads = thread_count(n);
+    count_on_grids(span_units(n, unit_size(n, threads)), threads, map, hits,
+                   [&](const unit& u, const fast_detail::grid& g) {
+                       fast_detail::count_span(points, u.begin, u.end, g);
+                   });
 }
 
 }

@@ -1,0 +1,53 @@
+// Inside the fast loops: what the thread driver (kernels_fast.cpp) hands to
+// the vector loops (kernels_simd.cpp), which are compiled once per
+// instruction set and chosen at run time for the processor at hand.
+#pragma once
+
+#include <cstdint>
+
+#include "cpoint.h"
+#include "pixel_map.h"
+
+namespace fast_detail {
+
+// Extra elements behind the chord arrays, so that a vector load at any
+// chord index stays inside them: more than the widest vector has lanes.
+constexpr int padding = 64;
+
+// The line of each chord as inter() forms it, one array per coefficient:
+// a = from.y - to.y, b = to.x - from.x, c = a * from.x + b * from.y.
+struct lines {
+    const float* a;
+    const float* b;
+    const float* c;
+};
+
+// The vector loops form a cell number X * h + Y in float arithmetic, exact
+// up to 2^23 cells (a 4096 x 2048 bitmap).
+constexpr std::uint32_t cell_offset = std::uint32_t(1) << 23;
+inline bool cells_fit(const pixel_map& map)
+{
+    return std::int64_t(map.w) * map.h <= cell_offset;
+}
+
+// A private hit grid, column after column (cell X * h + Y), and the pixel
+// mapping it is counted with.
+struct grid {
+    std::uint32_t* cells;
+    pixel_map map;
+    // 1 / map.divisor when the divisor is a power of two: a division by it
+    // then gives exactly the product by its inverse. Otherwise 0.
+    float inverse;
+};
+
+// Counts the pairs (j, i), i < j, of the chords j_begin to j_end - 1.
+void count_rows(const lines& chords, int j_begin, int j_end, const grid& g);
+// Writes the intersections of the same pairs to out[j * (j - 1) / 2 + i].
+void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out);
+// Counts the points begin to end - 1.
+void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g);
+
+// Name of the instruction set the loops run with on this processor.
+const char* target_name();
+
+}

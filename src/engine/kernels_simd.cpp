@@ -1,0 +1,235 @@
+// The vector loops of the fast path, compiled once for every instruction set
+// that Highway targets (foreach_target) and dispatched at run time. Each one
+// does, lane by lane, exactly the float operations of inter() and
+// pixel_map::to_pixel, in the same order: no fused multiply-add, true
+// division, and the inside test on the float before any conversion.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "kernels_simd.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+
+#include <hwy/highway.h>
+
+#include <cstring>
+
+#include "kernels_fast.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace fast_detail {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using DF = hn::ScalableTag<float>;
+using DU = hn::RebindToUnsigned<DF>;
+using VF = hn::Vec<DF>;
+using MF = hn::Mask<DF>;
+
+// Cells collected before they are counted: counting them in one run keeps
+// the increments apart from the vector work.
+constexpr std::size_t batch = 2048;
+constexpr std::size_t pending_size = batch + hn::MaxLanes(DU());
+
+// Neighbouring pairs often fall on the same pixel, and an increment of a
+// cell waits for the one before it: the cells are taken from `ways` parts of
+// the batch in turn, so that two increments of the same cell lie far enough
+// apart not to stall.
+void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t used)
+{
+    constexpr std::size_t ways = 8;
+    const std::size_t part = used / ways;
+    for (std::size_t k = 0; k < part; ++k)
+        for (std::size_t w = 0; w < ways; ++w)
+            ++cells[pending[w * part + k]];
+    for (std::size_t k = ways * part; k < used; ++k)
+        ++cells[pending[k]];
+}
+
+// pixel_map::to_pixel on a vector of points: writes the cells of the lanes
+// that are valid and fall inside to `out` and returns how many.
+template <bool by_inverse>
+class mapper {
+public:
+    explicit mapper(const grid& g)
+        : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
+          divisor(hn::Set(df, g.map.divisor)), inverse(hn::Set(df, g.inverse)),
+          low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
+          height(hn::Set(df, float(g.map.h))), column(hn::Set(df, float(g.map.h))),
+          offset(hn::Set(df, float(cell_offset))), low_bits(hn::Set(du, cell_offset - 1))
+    {
+    }
+
+    HWY_INLINE std::size_t collect(VF x, VF y, MF valid, std::uint32_t* out) const
+    {
+        const VF fx = hn::Add(cx, scaled(x));
+        const VF fy = hn::Add(cy, scaled(y));
+        const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
+                                  hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
+        // Inside, X * h + Y is an integer below 2^23 (see cells_fit), so
+        // adding 2^23 leaves it exactly in the low bits of the float: no
+        // float is converted to int. Lanes outside are zeroed first.
+        const VF cell = hn::Add(hn::Mul(hn::Trunc(fx), column), hn::Add(hn::Trunc(fy), offset));
+        const auto bits = hn::And(hn::BitCast(du, hn::IfThenElseZero(inside, cell)), low_bits);
+        const auto keep = hn::RebindMask(du, inside);
+        hn::StoreU(hn::Compress(bits, keep), du, out);
+        return hn::CountTrue(du, keep);
+    }
+
+private:
+    HWY_INLINE VF scaled(VF v) const
+    {
+        const VF p = hn::Mul(scale, v);
+        return by_inverse ? hn::Mul(p, inverse) : hn::Div(p, divisor);
+    }
+
+    const DF df;
+    const DU du;
+    const VF cx, cy, scale, divisor, inverse, low, width, height, column, offset;
+    const hn::Vec<DU> low_bits;
+};
+
+// Intersections of chord j with the chords i to i + lanes - 1, as inter()
+// computes them: the centre where det is zero.
+struct row {
+    const DF df;
+    VF a1, b1, c1;
+
+    row(const lines& chords, int j)
+        : a1(hn::Set(df, chords.a[j])), b1(hn::Set(df, chords.b[j])), c1(hn::Set(df, chords.c[j]))
+    {
+    }
+
+    HWY_INLINE void meet(const lines& chords, int i, VF& x, VF& y) const
+    {
+        const VF a2 = hn::LoadU(df, chords.a + i);
+        const VF b2 = hn::LoadU(df, chords.b + i);
+        const VF c2 = hn::LoadU(df, chords.c + i);
+        const VF det = hn::Sub(hn::Mul(a1, b2), hn::Mul(a2, b1));
+        const MF parallel = hn::Eq(det, hn::Zero(df));
+        x = hn::IfThenZeroElse(parallel, hn::Div(hn::Sub(hn::Mul(c1, b2), hn::Mul(c2, b1)), det));
+        y = hn::IfThenZeroElse(parallel, hn::Div(hn::Sub(hn::Mul(a1, c2), hn::Mul(a2, c1)), det));
+    }
+};
+
+template <bool by_inverse>
+void count_rows_with(const lines& chords, int j_begin, int j_end, const grid& g)
+{
+    const DF df;
+    const int lanes = int(hn::Lanes(df));
+    const mapper<by_inverse> map(g);
+    std::uint32_t pending[pending_size];
+    std::size_t used = 0;
+    for (int j = j_begin; j < j_end; ++j) {
+        const row r(chords, j);
+        for (int i = 0; i < j; i += lanes) {
+            VF x, y;
+            r.meet(chords, i, x, y);
+            used += map.collect(x, y, hn::FirstN(df, std::size_t(j - i)), pending + used);
+            if (used >= batch) {
+                count_cells(g.cells, pending, used);
+                used = 0;
+            }
+        }
+    }
+    count_cells(g.cells, pending, used);
+}
+
+void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
+{
+    if (g.inverse != 0)
+        count_rows_with<true>(chords, j_begin, j_end, g);
+    else
+        count_rows_with<false>(chords, j_begin, j_end, g);
+}
+
+void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
+{
+    static_assert(sizeof(Cpoint) == 2 * sizeof(float), "a Cpoint is its two floats");
+    const DF df;
+    const int lanes = int(hn::Lanes(df));
+    float last[2 * hn::MaxLanes(DF())];
+    for (int j = j_begin; j < j_end; ++j) {
+        const row r(chords, j);
+        float* const pairs = reinterpret_cast<float*>(out + std::int64_t(j) * (j - 1) / 2);
+        int i = 0;
+        for (; i + lanes <= j; i += lanes) {
+            VF x, y;
+            r.meet(chords, i, x, y);
+            hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
+        }
+        if (i < j) {
+            VF x, y;
+            r.meet(chords, i, x, y);
+            hn::StoreInterleaved2(x, y, df, last);
+            std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
+        }
+    }
+}
+
+template <bool by_inverse>
+void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
+{
+    const DF df;
+    const std::int64_t lanes = std::int64_t(hn::Lanes(df));
+    const mapper<by_inverse> map(g);
+    std::uint32_t pending[pending_size];
+    std::size_t used = 0;
+    const float* const xy = reinterpret_cast<const float*>(points);
+    std::int64_t t = begin;
+    VF x, y;
+    for (; t + lanes <= end; t += lanes) {
+        hn::LoadInterleaved2(df, xy + 2 * t, x, y);
+        used += map.collect(x, y, hn::FirstN(df, hn::Lanes(df)), pending + used);
+        if (used >= batch) {
+            count_cells(g.cells, pending, used);
+            used = 0;
+        }
+    }
+    if (t < end) {
+        float last[2 * hn::MaxLanes(DF())] = {};
+        std::memcpy(last, xy + 2 * t, sizeof(float) * 2 * std::size_t(end - t));
+        hn::LoadInterleaved2(df, last, x, y);
+        used += map.collect(x, y, hn::FirstN(df, std::size_t(end - t)), pending + used);
+    }
+    count_cells(g.cells, pending, used);
+}
+
+void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
+{
+    if (g.inverse != 0)
+        count_span_with<true>(points, begin, end, g);
+    else
+        count_span_with<false>(points, begin, end, g);
+}
+
+const char* target_name() { return hwy::TargetName(HWY_TARGET); }
+
+}  // namespace HWY_NAMESPACE
+}  // namespace fast_detail
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace fast_detail {
+
+HWY_EXPORT(count_rows);
+HWY_EXPORT(list_rows);
+HWY_EXPORT(count_span);
+HWY_EXPORT(target_name);
+
+void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
+{
+    HWY_DYNAMIC_DISPATCH(count_rows)(chords, j_begin, j_end, g);
+}
+
+void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
+{
+    HWY_DYNAMIC_DISPATCH(list_rows)(chords, j_begin, j_end, out);
+}
+
+void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
+{
+    HWY_DYNAMIC_DISPATCH(count_span)(points, begin, end, g);
+}
+
+const char* target_name() { return HWY_DYNAMIC_DISPATCH(target_name)(); }
+
+}
+#endif
