@@ -1,0 +1,99 @@
+#include "progress.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr auto tick_interval = std::chrono::milliseconds(250);
+
+std::string duration(double seconds)
+{
+    char text[32];
+    if (seconds < 100)
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else
+        std::snprintf(text, sizeof text, "%d min %02d s", int(seconds) / 60, int(seconds) % 60);
+    return text;
+}
+
+}
+
+progress::progress(bool shown) : visible(shown)
+{
+    if (visible)
+        ticker = std::thread(&progress::tick, this);
+}
+
+progress::~progress()
+{
+    if (!visible)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        stopping = true;
+    }
+    wake.notify_one();
+    ticker.join();
+}
+
+void progress::note(const std::string& text)
+{
+    if (!visible)
+        return;
+    std::lock_guard<std::mutex> hold(lock);
+    draw(text);
+    std::fputc('\n', stderr);
+    drawn = 0;
+}
+
+void progress::begin(const std::string& what)
+{
+    if (!visible)
+        return;
+    std::lock_guard<std::mutex> hold(lock);
+    step = what;
+    started = clock::now();
+    active = true;
+    draw(step + ": " + duration(0));
+}
+
+void progress::end()
+{
+    if (!visible)
+        return;
+    std::lock_guard<std::mutex> hold(lock);
+    const std::chrono::duration<double> elapsed = clock::now() - started;
+    draw(step + ": done in " + duration(elapsed.count()));
+    std::fputc('\n', stderr);
+    drawn = 0;
+    active = false;
+}
+
+void progress::abandon()
+{
+    if (!visible)
+        return;
+    std::lock_guard<std::mutex> hold(lock);
+    std::fputc('\n', stderr);
+    drawn = 0;
+    active = false;
+}
+
+void progress::tick()
+{
+    std::unique_lock<std::mutex> hold(lock);
+    while (!wake.wait_for(hold, tick_interval, [this] { return stopping; }))
+        if (active) {
+            const std::chrono::duration<double> elapsed = clock::now() - started;
+            draw(step + ": " + duration(elapsed.count()));
+        }
+}
+
+void progress::draw(const std::string& text)
+{
+    // Blank what is left of a longer line drawn before.
+    const int pad = drawn > text.size() ? int(drawn - text.size()) : 0;
+    std::fprintf(stderr, "\r%s%*s", text.c_str(), pad, "");
+    std::fflush(stderr);
+    drawn = text.size();
+}
