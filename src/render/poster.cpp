@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -28,14 +29,9 @@ int color(const rgb& c)
     return makecol(c.r, c.g, c.b);
 }
 
-}
-
-int fail(int status, const std::string& message)
-{
-    std::fprintf(stderr, "quorvane-render: %s\n", message.c_str());
-    return status;
-}
-
+// Bytes the picture needs at its peak: the bitmap, what the computation
+// holds, and in stored mode the hit map that the drawing builds beside the
+// kept list of points.
 std::uint64_t picture_bytes(const Cchryzode& model)
 {
     const std::uint64_t w = std::uint64_t(model.bmp->w), h = std::uint64_t(model.bmp->h);
@@ -44,6 +40,14 @@ std::uint64_t picture_bytes(const Cchryzode& model)
     if (model.type & on_the_fly)
         return need;
     return saturating_add(need, w * (sizeof(int*) + h * sizeof(int)));
+}
+
+}
+
+int fail(int status, const std::string& message)
+{
+    std::fprintf(stderr, "quorvane-render: %s\n", message.c_str());
+    return status;
 }
 
 int make_poster(const render_options& o)
@@ -74,25 +78,13 @@ int make_poster(const render_options& o)
         model.status(description);
         shown.note(std::string(description) + ", " + size_text(bmp) + " pixels");
     }
-    const std::int64_t pairs = pair_count(model.planned_chords());
-    shown.begin("computing " + std::to_string(pairs) + " pairs");
-    if (!model.calcul()) {
-        shown.abandon();
+    const std::string computing = "computing " + std::to_string(pair_count(model.planned_chords())) + " pairs";
+    if (!shown.step(computing, [&] { return model.calcul(); }))
         return fail(1, "not enough memory to compute this figure");
-    }
-    shown.end();
-    shown.begin("drawing the picture");
-    if (!model.render()) {
-        shown.abandon();
+    if (!shown.step("drawing the picture", [&] { return model.render(); }))
         return fail(1, "not enough memory to draw this figure");
-    }
-    shown.end();
-    shown.begin("writing " + out->path());
     std::string error;
-    if (!out->commit(bmp, error)) {
-        shown.abandon();
+    if (!shown.step("writing " + out->path(), [&] { return out->commit(bmp, error); }))
         return fail(1, error);
-    }
-    shown.end();
     return 0;
 }

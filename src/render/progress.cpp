@@ -51,29 +51,21 @@ void progress::begin(const std::string& what)
     if (!visible)
         return;
     std::lock_guard<std::mutex> hold(lock);
-    step = what;
+    current = what;
     started = clock::now();
     active = true;
-    draw(step + ": " + duration(0));
+    draw(current + ": " + duration(0));
 }
 
-void progress::end()
+void progress::finish(bool done)
 {
     if (!visible)
         return;
     std::lock_guard<std::mutex> hold(lock);
-    const std::chrono::duration<double> elapsed = clock::now() - started;
-    draw(step + ": done in " + duration(elapsed.count()));
-    std::fputc('\n', stderr);
-    drawn = 0;
-    active = false;
-}
-
-void progress::abandon()
-{
-    if (!visible)
-        return;
-    std::lock_guard<std::mutex> hold(lock);
+    if (done) {
+        const std::chrono::duration<double> elapsed = clock::now() - started;
+        draw(current + ": done in " + duration(elapsed.count()));
+    }
     std::fputc('\n', stderr);
     drawn = 0;
     active = false;
@@ -85,7 +77,7 @@ void progress::tick()
     while (!wake.wait_for(hold, tick_interval, [this] { return stopping; }))
         if (active) {
             const std::chrono::duration<double> elapsed = clock::now() - started;
-            draw(step + ": " + duration(elapsed.count()));
+            draw(current + ": " + duration(elapsed.count()));
         }
 }
 

@@ -22,17 +22,23 @@ public:
     bool shown() const { return visible; }
     // A line of its own, before the steps.
     void note(const std::string& text);
-    // Starts a step.
-    void begin(const std::string& step);
-    // Ends the step with its time.
-    void end();
-    // Closes the line of a step that failed, so that an error message
+    // Runs work(), which returns whether it succeeded, as the step named
+    // what; after a failure the line is closed, so that an error message
     // starts on a line of its own.
-    void abandon();
+    template <class Work>
+    bool step(const std::string& what, const Work& work)
+    {
+        begin(what);
+        const bool done = work();
+        finish(done);
+        return done;
+    }
 
 private:
     using clock = std::chrono::steady_clock;
 
+    void begin(const std::string& what);
+    void finish(bool done);   // with the step's time when done
     void tick();
     void draw(const std::string& text);   // with lock held
 
@@ -41,7 +47,7 @@ private:
     std::condition_variable wake;
     bool stopping = false;
     bool active = false;            // a step is under way
-    std::string step;
+    std::string current;            // name of the step under way
     clock::time_point started;
     std::size_t drawn = 0;          // length of the line on screen
     std::thread ticker;

@@ -271,6 +271,15 @@ TEST(Progress, OnATerminalOnlyAndNotWhenQuiet)
                                     "writing " + dir / "x.bmp" + ": done in "})
         EXPECT_NE(run.out.find(step), std::string::npos) << step << " in " << run.out;
 
+    // A failed step leaves its line unfinished, and the error has its own.
+    terminal.file_limit = 1000;
+    run = run_tool({"-m", "401", "-o", dir / "x.bmp"}, terminal);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(" s\r\nquorvane-render: cannot write '" + dir / "x.bmp" + "': File too large\r\n"),
+              std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("writing " + dir / "x.bmp" + ": done"), std::string::npos) << run.out;
+    terminal.file_limit = RLIM_INFINITY;
+
     run = run_tool({"-q", "-m", "401", "-o", dir / "x.bmp"}, terminal);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
