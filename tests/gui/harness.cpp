@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <thread>
 
 #include "chryzode.h"
 #include "gui.h"
@@ -18,6 +19,7 @@ std::deque<step> queue;
 bool gave_up = false;
 clock::time_point idle_since, last_pass;
 int (*allegro_mouse_b)();
+std::thread::id program_thread;
 
 int scancode_of(int c)
 {
@@ -40,6 +42,14 @@ int scancode_of(int c)
     }
 }
 
+int focused_entry()
+{
+    for (int i = 0; active_dialog && active_dialog[i].proc; ++i)
+        if (active_dialog[i].flags & D_GOTFOCUS)
+            return i;
+    return -1;
+}
+
 // Conditions that hold are passed over; then one key is typed.
 void type_next()
 {
@@ -52,9 +62,13 @@ void type_next()
 }
 
 // Every pass of a dialog, a menu or an alert asks for the mouse buttons: the
-// typist's turn, on the program's thread.
+// typist's turn. Allegro's double-click timer asks too, from a thread of its
+// own (for a while after start-up and after each click): it gets the buttons
+// alone.
 int typist_mouse_b()
 {
+    if (std::this_thread::get_id() != program_thread)
+        return allegro_mouse_b();
     const auto now = clock::now();
     // Time spent away from the GUI (a computation) is no waiting.
     if (now - last_pass > std::chrono::milliseconds(200))
@@ -70,8 +84,9 @@ int typist_mouse_b()
         if (queue.size() != left)
             idle_since = now;
         else if (now - idle_since > std::chrono::duration<double>(patience_seconds)) {
-            ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, "
-                          << "open dialog \"" << dialog_title() << "\", alert \"" << alert_text() << "\"";
+            ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, open dialog \""
+                          << dialog_title() << "\", focus on entry " << focused_entry() << ", alert \""
+                          << alert_text() << "\"";
             queue.clear();
             gave_up = true;
         }
@@ -118,6 +133,12 @@ step tab_to(int entry)
         simulate_ukeypress('\t', KEY_TAB);
         return false;
     });
+}
+
+steps operator+(steps a, const steps& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 void type(const steps& s)
@@ -261,6 +282,7 @@ void program_test::SetUp()
     started = true;
     ASSERT_TRUE(start_up());
     allegro_mouse_b = gui_mouse_b;
+    program_thread = std::this_thread::get_id();
     gui_mouse_b = typist_mouse_b;
 }
 

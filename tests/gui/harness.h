@@ -51,6 +51,7 @@ steps text(const char* utf8);            // the characters of a text
 steps clear_field(int chars);            // End, then Backspaces enough for `chars` characters
 steps menu(int menu_scancode, int item); // alt(menu_scancode), then keystroke(item)
 step tab_to(int entry);                  // Tab until that entry of the open dialog has the focus
+steps operator+(steps a, const steps& b);
 
 void type(const steps& s);
 bool typed_all();

@@ -83,23 +83,12 @@ step look(offer& into)
 
 steps fill(int field, const char* value)
 {
-    steps s{tab_to(field)};
-    for (const step& k : clear_field(5))
-        s.push_back(k);
-    for (const step& k : text(value))
-        s.push_back(k);
-    return s;
+    return steps{tab_to(field)} + clear_field(5) + text(value);
 }
 
 steps choose(int radio_button)
 {
     return {tab_to(radio_button), keystroke(' ')};
-}
-
-steps operator+(steps a, const steps& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 const step ok = keystroke('\r');
