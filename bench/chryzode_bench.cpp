@@ -119,8 +119,11 @@ int main()
     if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0)
         return 1;
     set_color_depth(32);
-    std::printf("Fast path: %s, %u cores; n = 2, r = 1, zoom 1\n", fast_detail::target_name(),
-                std::max(1u, std::thread::hardware_concurrency()));
+    // Other programs running meanwhile take cores from the fast path first.
+    double load[1] = {0};
+    getloadavg(load, 1);
+    std::printf("Fast path: %s, %u cores, load average %.2f at the start; n = 2, r = 1, zoom 1\n",
+                fast_detail::target_name(), std::max(1u, std::thread::hardware_concurrency()), load[0]);
     std::printf("From root: m = 5003 and 20029 stand for 5000 and 20000 (orbits of every residue)\n\n");
     std::printf("%-22s %6s %-9s %11s %14s %14s %8s\n", "mode", "m", "bitmap", "pairs", "scalar pairs/s",
                 "fast pairs/s", "ratio");

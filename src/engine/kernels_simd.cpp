@@ -43,6 +43,36 @@ void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t
         ++cells[pending[k]];
 }
 
+#if HWY_TARGET == HWY_AVX2
+// Highway's Compress builds its 1 KiB table of lane indices on the stack at
+// every call with GCC 12, a copy that costs more than all the arithmetic;
+// this table is built once. Entry `bits` holds, four bits each, the lanes
+// whose bit is set, in order.
+struct lane_table {
+    std::uint32_t packed[256] = {};
+    constexpr lane_table()
+    {
+        for (unsigned bits = 0; bits < 256; ++bits)
+            for (unsigned lane = 0, kept = 0; lane < 8; ++lane)
+                if (bits >> lane & 1)
+                    packed[bits] |= lane << (4 * kept++);
+    }
+};
+constexpr lane_table kept_lanes;
+
+HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep)
+{
+    const DU du;
+    std::uint8_t bits[8];
+    hn::StoreMaskBits(du, keep, bits);
+    const auto packed = hn::Set(du, kept_lanes.packed[bits[0]]);
+    const auto lanes = hn::And(hn::Shr(packed, hn::ShiftLeft<2>(hn::Iota(du, 0))), hn::Set(du, 7));
+    return hn::TableLookupLanes(v, hn::IndicesFromVec(du, lanes));
+}
+#else
+HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep) { return hn::Compress(v, keep); }
+#endif
+
 // pixel_map::to_pixel on a vector of points: writes the cells of the lanes
 // that are valid and fall inside to `out` and returns how many.
 template <bool by_inverse>
@@ -69,7 +99,7 @@ public:
         const VF cell = hn::Add(hn::Mul(hn::Trunc(fx), column), hn::Add(hn::Trunc(fy), offset));
         const auto bits = hn::And(hn::BitCast(du, hn::IfThenElseZero(inside, cell)), low_bits);
         const auto keep = hn::RebindMask(du, inside);
-        hn::StoreU(hn::Compress(bits, keep), du, out);
+        hn::StoreU(compress(bits, keep), du, out);
         return hn::CountTrue(du, keep);
     }
 
