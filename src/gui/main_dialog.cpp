@@ -54,13 +54,13 @@ MENU main_menu[] = {
 // The yield object's key is Escape: taking Escape as its shortcut keeps the
 // dialog manager from closing the main window with it.
 DIALOG main_dialog[] = {
-    /* proc             x  y    w    h   fg bg key flags d1 d2 dp                dp2      dp3 */
-    { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr },
-    { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,   0, 0, (void*)hide,      nullptr, nullptr },
-    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,  0,    0, 0, main_menu,        nullptr, nullptr },
-    { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr },
-    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27, 0,    0, 0, nullptr,          nullptr, nullptr },
-    { nullptr,          0, 0,   0,   0,  0, 0, 0,  0,    0, 0, nullptr,          nullptr, nullptr }
+    /* proc             x  y    w    h   fg bg key  flags d1 d2 dp           dp2      dp3 */
+    { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr },
+    { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,    0, 0, (void*)hide, nullptr, nullptr },
+    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,   nullptr, nullptr },
+    { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr },
+    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27,  0,    0, 0, nullptr,     nullptr, nullptr },
+    { nullptr,          0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr }
 };
 
 namespace {
@@ -79,7 +79,7 @@ bool open_window()
     // A desktop that does not tell its depth gets true colour.
     set_color_depth(depth ? depth : 32);
     if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0 &&
-       set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) != 0)
+        set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) != 0)
         return false;
     set_window_title("Quorvane - a chryzode explorer");
     set_close_button_callback(close_button_callback);
@@ -120,10 +120,9 @@ void close_button_callback()
 
 bool start_up()
 {
-    if (allegro_init() != 0) {
+    if (allegro_init() != 0)
         return fail("no graphical display can be opened; on a machine without one, "
                     "run it under xvfb-run -s '-screen 0 1280x1024x24'");
-    }
     install_keyboard();
     install_timer();
     install_mouse();

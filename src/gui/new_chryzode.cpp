@@ -21,29 +21,29 @@ constexpr int from_root_button = 14, complete_button = 15, on_the_fly_button = 1
 char new_string[4 * slot_size];
 
 DIALOG new_dialog[] = {
-    /* proc            x    y    w    h    fg bg key flags       d1          d2 dp                                 dp2      dp3 */
-    { d_box_proc,      0,   0,   400, 300, 0, 0, 0,  0,          0,          0, nullptr,                           nullptr, nullptr },
-    { d_textbox_proc,  0,   0,   400, 16,  0, 0, 0,  0,          0,          0, (void*)"New chryzode",             nullptr, nullptr },
-    { d_button_proc,   70,  260, 100, 20,  0, 0, 13, D_EXIT,     0,          0, (void*)"OK",                       nullptr, nullptr },
-    { d_button_proc,   230, 260, 100, 20,  0, 0, 0,  D_EXIT,     0,          0, (void*)"Cancel",                   nullptr, nullptr },
-    { d_text_proc,     30,  50,  30,  16,  0, 0, 0,  0,          0,          0, (void*)"n =",                      nullptr, nullptr },
-    { d_edit_proc,     90,  50,  50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + n_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,     30,  100, 30,  16,  0, 0, 0,  0,          0,          0, (void*)"m =",                      nullptr, nullptr },
-    { d_edit_proc,     90,  100, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + m_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,     30,  150, 30,  16,  0, 0, 0,  0,          0,          0, (void*)"r =",                      nullptr, nullptr },
-    { d_edit_proc,     90,  150, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + r_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,     30,  200, 30,  16,  0, 0, 0,  0,          0,          0, (void*)"zoom =",                   nullptr, nullptr },
-    { d_edit_proc,     90,  200, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + zoom_slot * slot_size, nullptr, nullptr },
-    { d_box_proc,      190, 40,  180, 90,  0, 0, 0,  0,          0,          0, nullptr,                           nullptr, nullptr },
-    { d_text_proc,     200, 50,  140, 16,  0, 0, 0,  0,          0,          0, (void*)"Computation mode :",       nullptr, nullptr },
-    { d_radio_proc,    210, 70,  100, 16,  0, 0, 0,  D_SELECTED, 1,          0, (void*)"From root",                nullptr, nullptr },
-    { d_radio_proc,    210, 100, 100, 16,  0, 0, 0,  0,          1,          0, (void*)"Complete",                 nullptr, nullptr },
-    { d_box_proc,      190, 140, 180, 90,  0, 0, 0,  0,          0,          0, nullptr,                           nullptr, nullptr },
-    { d_text_proc,     200, 150, 140, 16,  0, 0, 0,  0,          0,          0, (void*)"Pts of intersection :",    nullptr, nullptr },
-    { d_radio_proc,    210, 170, 100, 16,  0, 0, 0,  D_SELECTED, 2,          0, (void*)"On the fly",               nullptr, nullptr },
-    { d_radio_proc,    210, 200, 100, 16,  0, 0, 0,  0,          2,          0, (void*)"Stored",                   nullptr, nullptr },
-    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,          0,          0, nullptr,                           nullptr, nullptr },
-    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,          0,          0, nullptr,                           nullptr, nullptr }
+    /* proc           x    y    w    h    fg bg key flags       d1           d2 dp                                  dp2      dp3 */
+    { d_box_proc,     0,   0,   400, 300, 0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
+    { d_textbox_proc, 0,   0,   400, 16,  0, 0, 0,  0,          0,           0, (void*)"New chryzode",              nullptr, nullptr },
+    { d_button_proc,  70,  260, 100, 20,  0, 0, 13, D_EXIT,     0,           0, (void*)"OK",                        nullptr, nullptr },
+    { d_button_proc,  230, 260, 100, 20,  0, 0, 0,  D_EXIT,     0,           0, (void*)"Cancel",                    nullptr, nullptr },
+    { d_text_proc,    30,  50,  30,  16,  0, 0, 0,  0,          0,           0, (void*)"n =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  50,  50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + n_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  100, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"m =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  100, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + m_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  150, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"r =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  150, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + r_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  200, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"zoom =",                    nullptr, nullptr },
+    { d_edit_proc,    90,  200, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + zoom_slot * slot_size, nullptr, nullptr },
+    { d_box_proc,     190, 40,  180, 90,  0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
+    { d_text_proc,    200, 50,  140, 16,  0, 0, 0,  0,          0,           0, (void*)"Computation mode :",        nullptr, nullptr },
+    { d_radio_proc,   210, 70,  100, 16,  0, 0, 0,  D_SELECTED, 1,           0, (void*)"From root",                 nullptr, nullptr },
+    { d_radio_proc,   210, 100, 100, 16,  0, 0, 0,  0,          1,           0, (void*)"Complete",                  nullptr, nullptr },
+    { d_box_proc,     190, 140, 180, 90,  0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
+    { d_text_proc,    200, 150, 140, 16,  0, 0, 0,  0,          0,           0, (void*)"Pts of intersection :",     nullptr, nullptr },
+    { d_radio_proc,   210, 170, 100, 16,  0, 0, 0,  D_SELECTED, 2,           0, (void*)"On the fly",                nullptr, nullptr },
+    { d_radio_proc,   210, 200, 100, 16,  0, 0, 0,  0,          2,           0, (void*)"Stored",                    nullptr, nullptr },
+    { d_yield_proc,   0,   0,   0,   0,   0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
+    { nullptr,        0,   0,   0,   0,   0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
 };
 
 namespace {
@@ -68,7 +68,7 @@ bool selected(int entry)
     return new_dialog[entry].flags & D_SELECTED;
 }
 
-void select(int entry, bool on)
+void set_selected(int entry, bool on)
 {
     if (on)
         new_dialog[entry].flags |= D_SELECTED;
@@ -97,10 +97,10 @@ void offer_last_values()
     uszprintf(slot(m_slot), slot_size, "%d", m);
     uszprintf(slot(r_slot), slot_size, "%d", r);
     uszprintf(slot(zoom_slot), slot_size, "%d", zoom_temp);
-    select(from_root_button, type_temp & from_root);
-    select(complete_button, !(type_temp & from_root));
-    select(on_the_fly_button, type_temp & on_the_fly);
-    select(stored_button, !(type_temp & on_the_fly));
+    set_selected(from_root_button, type_temp & from_root);
+    set_selected(complete_button, !(type_temp & from_root));
+    set_selected(on_the_fly_button, type_temp & on_the_fly);
+    set_selected(stored_button, !(type_temp & on_the_fly));
 }
 
 // Runs the dialog, showing the r field exactly while "From root" is
@@ -183,9 +183,9 @@ int new_chryzode()
     if (!offer_typed)
         offer_last_values();
     offer_typed = false;
-    const int exit = run_new_dialog();
+    const int closed_by = run_new_dialog();
     redraw_main();
-    if (exit != ok_entry)
+    if (closed_by != ok_entry)
         return D_O_K;
 
     const figure_values v = typed_values();
@@ -193,7 +193,6 @@ int new_chryzode()
         refuse_modulus(v.m);
     if (v.m < 1 || !draw(v)) {
         offer_typed = true;
-        redraw_main();
         return D_O_K;
     }
     keep(v);
