@@ -47,6 +47,12 @@ bool about_works()
     return finish_typing();
 }
 
+// The X server learns the title in its own time.
+bool window_titled()
+{
+    return std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null") == 0;
+}
+
 // What the window manager does when the user clicks the window's close button.
 void send_close_request(const char* title)
 {
@@ -79,7 +85,7 @@ void send_close_request(const char* title)
 
 TEST_F(main_window, starts_titled_with_a_cleared_view_and_the_figure_commands_disabled)
 {
-    EXPECT_EQ(std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null"), 0);
+    EXPECT_TRUE(run_main_until(window_titled, 10));
     EXPECT_EQ(status_line(), "Quorvane 0.31");
     ASSERT_EQ(view()->w, 640);
     ASSERT_EQ(view()->h, 480);
@@ -191,7 +197,7 @@ TEST_F(main_window, quit_ends_the_loop_and_shut_down_releases_the_model)
 
 TEST_F(main_window, the_close_button_ends_the_loop)
 {
-    ASSERT_TRUE(quiet_passes(3));
+    ASSERT_TRUE(run_main_until(window_titled, 10));
     send_close_request("Quorvane - a chryzode explorer");
     EXPECT_TRUE(run_main_to_end());
     EXPECT_EQ(close_button_clicked, 1);
