@@ -11,7 +11,12 @@ work=${keep:-$(mktemp -d)}
 mkdir -p "$work"
 pid=
 cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill "$pid"; fi
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    # Allegro's own exit can hang once the X server is going away.
+    for _ in 1 2 3 4 5 6 7 8 9 10; do kill -0 "$pid" 2>/dev/null && sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
   [ -n "$keep" ] || rm -rf "$work"
 }
 trap cleanup EXIT
