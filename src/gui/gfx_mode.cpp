@@ -60,7 +60,7 @@ screen_mode current_mode()
 // cannot go on.
 [[noreturn]] void give_up(const screen_mode& previous)
 {
-    std::fprintf(stderr, "Quorvane: no %dx%d graphics mode can be set again (%s); the program stops.\n",
+    std::fprintf(stderr, "quorvane: no %dx%d graphics mode can be set again (%s); the program stops.\n",
                  previous.w, previous.h, allegro_error);
     delete &the_model();  // and with it the view bitmap
     main_dialog[view_entry].dp = nullptr;
