@@ -27,12 +27,13 @@ model_ptr make_model(int w, int h, int n, int m, int r, int type)
     return model;
 }
 
-// Best time of one run, in seconds, over repeated runs lasting about `budget`.
-double best_time(const std::function<void()>& run, double budget = 0.5)
+// Best time of one run, in seconds, over at least three runs and about a
+// second of them: the best run is the one least disturbed by other programs.
+double best_time(const std::function<void()>& run)
 {
     using clock = std::chrono::steady_clock;
     double best = 1e300, total = 0;
-    for (int k = 0; k < 50 && (k < 2 || total < budget); ++k) {
+    for (int k = 0; k < 100 && (k < 3 || total < 1.0); ++k) {
         const auto start = clock::now();
         run();
         const double t = std::chrono::duration<double>(clock::now() - start).count();

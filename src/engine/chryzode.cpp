@@ -168,7 +168,7 @@ void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
     const int depth = bitmap_color_depth(bmp);
     for (int x = 0; x < bmp->w; ++x)
         for (int y = 0; y < bmp->h; ++y) {
-            // Counts are never negative: no hit is exactly a square root of 0.
+            // The square root of a count is 0 for no hit alone.
             if (hits[x][y] == 0)
                 continue;
             if (direct)

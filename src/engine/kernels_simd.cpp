@@ -2,7 +2,8 @@
 // that Highway targets (foreach_target) and dispatched at run time. Each one
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
-// division, and the inside test on the float before any conversion.
+// division (a product only by the exact inverse of a power of two), and the
+// inside test on the float; no float is ever converted to an int.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
