@@ -334,9 +334,9 @@ TEST(FastPath, CountsSaturateAtIntMax)
     });
 }
 
-TEST(FastPath, DefaultFigureNeedsNoMoreThreadsThanTheWorkUses)
+TEST(FastPath, DefaultFigureWithAnyNumberOfThreads)
 {
-    // All cores, as many as there is work for: still the plain path's grid.
+    // As many threads as the work can use, or more than there are cores.
     on_every_target({0, 2, 8}, [&] {
         const figure f{640, 480, 2, 1499, 1, from_root | on_the_fly, 1};
         const auto plain = computed(f, false), fast = computed(f, true);
