@@ -3,7 +3,7 @@
 #include <array>
 
 #include "chryzode.h"
-#include "commands_support.h"
+#include "user_steps.h"
 #include "gui.h"
 
 using namespace gui_test;

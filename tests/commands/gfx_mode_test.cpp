@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "chryzode.h"
-#include "commands_support.h"
+#include "user_steps.h"
 #include "gui.h"
 
 using namespace gui_test;

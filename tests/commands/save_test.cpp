@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "chryzode.h"
-#include "commands_support.h"
+#include "user_steps.h"
 #include "gui.h"
 
 using namespace gui_test;

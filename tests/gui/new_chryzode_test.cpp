@@ -1,6 +1,7 @@
 // The New chryzode dialog and the Rerender command, typed into as a user
 // would.
 #include "harness.h"
+#include "user_steps.h"
 
 #include "chryzode.h"
 #include "gui.h"
@@ -65,9 +66,7 @@ offer offered()
 
 steps open_new()
 {
-    steps s = menu(KEY_C, 'n');
-    s.push_back(when(new_dialog_open));
-    return s;
+    return open_dialog(KEY_C, 'n', "New chryzode");
 }
 
 // Reads the open dialog into `into` before the next key.
@@ -81,35 +80,7 @@ step look(offer& into)
     });
 }
 
-steps fill(int field, const char* value)
-{
-    return steps{tab_to(field)} + clear_field(5) + text(value);
-}
-
-steps choose(int radio_button)
-{
-    return {tab_to(radio_button), keystroke(' ')};
-}
-
-const step ok = keystroke('\r');
-
-struct figure {
-    int n, m, r, type, zoom;
-};
-
-// Opens New, types the figure's values and confirms. The r field can be
-// reached in from-root mode only.
-steps new_figure(const figure& f)
-{
-    const auto number = [](int value) { return std::to_string(value); };
-    steps s = open_new() + choose(f.type & from_root ? from_root_button : complete_button) +
-              choose(f.type & on_the_fly ? on_the_fly_button : stored_button) +
-              fill(n_field, number(f.n).c_str()) + fill(m_field, number(f.m).c_str()) +
-              fill(zoom_field, number(f.zoom).c_str());
-    if (f.type & from_root)
-        s = s + fill(r_field, number(f.r).c_str());
-    return s + steps{ok};
-}
+constexpr int new_field_chars = 5;
 
 std::vector<int> menu_flags()
 {
@@ -139,12 +110,6 @@ void expect_unchanged(const figure_shown& before)
     EXPECT_EQ(different_pixels(view(), before.picture.get()), 0);
     EXPECT_EQ(menu_flags(), before.flags);
     EXPECT_EQ(zoom_value, before.zoom);
-}
-
-long view_differs_on_screen()
-{
-    const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
-    return different_pixels(screen_copy().get(), view(), 0, top, view()->w, bottom - top);
 }
 
 TEST_F(new_chryzode_command, first_values_draw_the_engines_figure)
@@ -202,8 +167,8 @@ TEST_F(new_chryzode_command, cancel_and_escape_change_nothing)
     type(open_new() + steps{ok});
     ASSERT_TRUE(finish_typing());
     const figure_shown before = seen();
-    const steps changes = fill(m_field, "3000") + fill(zoom_field, "4") + choose(complete_button) +
-                          choose(stored_button);
+    const steps changes = fill(m_field, new_field_chars, "3000") + fill(zoom_field, new_field_chars, "4") +
+                          choose(complete_button) + choose(stored_button);
     for (const steps& leave : {steps{tab_to(cancel_button), keystroke(' ')}, steps{keystroke(27)}}) {
         offer again{};
         type(open_new() + changes + leave + open_new() + steps{look(again), keystroke(27)});
@@ -259,7 +224,8 @@ TEST_F(new_chryzode_command, m_below_one_is_refused_and_the_typed_values_come_ba
     std::string text;
     std::vector<std::string> buttons;
     offer again{};
-    type(open_new() + fill(n_field, "5") + fill(m_field, "0") + choose(complete_button) + steps{ok} +
+    type(open_new() + fill(n_field, new_field_chars, "5") + fill(m_field, new_field_chars, "0") +
+         choose(complete_button) + steps{ok} +
          steps{when([&] {
                    text = alert_text();
                    buttons = alert_buttons();
@@ -308,8 +274,9 @@ TEST_F(new_chryzode_command, a_figure_too_large_for_the_memory_is_refused_and_th
 TEST_F(new_chryzode_command, accented_letters_stay_within_the_fields)
 {
     offer typed{};
-    type(open_new() + fill(m_field, "4éé") + fill(n_field, "éééééé") + fill(r_field, "ééééé") +
-         fill(zoom_field, "ééééé") + steps{look(typed), ok});
+    type(open_new() + fill(m_field, new_field_chars, "4éé") + fill(n_field, new_field_chars, "éééééé") +
+         fill(r_field, new_field_chars, "ééééé") + fill(zoom_field, new_field_chars, "ééééé") +
+         steps{look(typed), ok});
     ASSERT_TRUE(finish_typing());
     EXPECT_EQ(typed.n, "ééééé");
     EXPECT_EQ(typed.m, "4éé");

@@ -1,4 +1,4 @@
-#include "commands_support.h"
+#include "user_steps.h"
 
 #include <allegro/internal/aintern.h>
 
@@ -17,11 +17,11 @@ constexpr int new_field_chars = 5;
 // Entry of the file selector that holds the path.
 constexpr int selector_edit = 4;
 
+}
+
 steps choose(int radio_button)
 {
     return {tab_to(radio_button), keystroke(' ')};
-}
-
 }
 
 const step ok = keystroke('\r');

@@ -1,6 +1,6 @@
-// Test support for the command tests, on top of the GUI harness: a new
-// figure typed into the New chryzode dialog, fields filled, and what the
-// command dialogs and the file selector show.
+// What a user types, on top of the harness: a new figure typed into the New
+// chryzode dialog, fields filled, buttons pushed; and what the command
+// dialogs and the file selector show.
 #pragma once
 
 #include <string>
@@ -17,6 +17,8 @@ steps new_figure(const figure& f);
 
 // Opens a menu's item and waits for the dialog with that title.
 steps open_dialog(int menu_scancode, int item, const char* title);
+// Selects a radio button.
+steps choose(int radio_button);
 // Moves to an edit field of `chars` characters and types value over its text.
 steps fill(int entry, int chars, const char* value);
 // Presses a button that has no shortcut key.

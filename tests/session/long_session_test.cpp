@@ -13,7 +13,7 @@
 #include <string>
 
 #include "chryzode.h"
-#include "commands_support.h"
+#include "user_steps.h"
 #include "gui.h"
 #include "memory.h"
 
