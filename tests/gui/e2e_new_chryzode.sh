@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # End to end: the built program on an X display, driven with real X input as a
 # user drives it. New chryzode with typed values, the figure checked against
-# the engine's own picture of them, then File > Quit.
-#   tests/with_xvfb.sh tests/gui/e2e_new_chryzode.sh QUORVANE ENGINE_BMP [KEEP_DIR]
+# the engine's own picture of them (drawn by quorvane-render), then File > Quit.
+#   tests/with_xvfb.sh tests/gui/e2e_new_chryzode.sh QUORVANE QUORVANE_RENDER [KEEP_DIR]
 set -euo pipefail
 quorvane=$1
-engine_bmp=$2
+render=$2
 keep=${3:-}
 work=${keep:-$(mktemp -d)}
 mkdir -p "$work"
@@ -77,7 +77,7 @@ xdotool key Tab Tab $clear5
 xdotool type --delay 30 2                  # zoom
 xdotool key Tab Tab space Tab Tab space    # Complete, Stored
 
-"$engine_bmp" 3 1201 1 0 2 640 480 "$work/expected.bmp"
+"$render" -n 3 -m 1201 --complete --stored --zoom 2 --size 640x480 -o "$work/expected.bmp"
 start=$(date +%s%N)
 xdotool key Return
 figure_shown() { shot && [ "$(differing_rows 20 460 "$work/expected.bmp")" = 0 ]; }
