@@ -34,7 +34,8 @@ void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
 
 namespace fast {
 // Worker threads of the loops below: 0 (the default) for as many as the
-// work can use, up to one per core; otherwise exactly that many.
+// work can use, up to one per core; otherwise that many, or fewer when the
+// work does not divide into that many pieces.
 void set_threads(int threads);
 void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits);
