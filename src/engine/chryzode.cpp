@@ -248,16 +248,23 @@ int Cchryzode::planned_chords() const
     return (type & from_root) ? orbit_count(n, m, r) - 1 : m - 1;
 }
 
+std::int64_t Cchryzode::planned_pairs() const
+{
+    return pair_count(planned_chords());
+}
+
 std::uint64_t Cchryzode::calcul_bytes() const
 {
     if (m < 1)
         return 0;
-    // points, seq and the two chord-end lists
-    const std::uint64_t chords = std::uint64_t(planned_chords());
+    // points, seq, the two chord-end lists and what the fast loops add
+    const int chords = planned_chords();
+    const int w = (type & on_the_fly) ? bmp->w : 0, h = bmp->h;
     const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
-                                chords * 2 * sizeof(Cpoint);
+                                std::uint64_t(chords) * 2 * sizeof(Cpoint) +
+                                (fast ? fast::scratch_bytes(chords, w, h) : 0);
     if (type & on_the_fly)
-        return bytes + std::uint64_t(bmp->w) * (sizeof(int*) + std::uint64_t(bmp->h) * sizeof(int));
+        return bytes + std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
     return saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
 }
 
@@ -265,6 +272,7 @@ bool Cchryzode::calcul()
 {
     if (calcul_bytes() > available_memory())
         return false;
+    pairs_done = 0;
     figure f;
     hits_ptr new_map(nullptr, hits_deleter{0});
     std::unique_ptr<Cpoint[]> new_list;
@@ -280,10 +288,10 @@ bool Cchryzode::calcul()
         if (type & on_the_fly) {
             const pixel_map map(bmp->w, bmp->h, zoom);
             new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get());
+            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), &pairs_done);
         } else {
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
-            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get());
+            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), &pairs_done);
         }
     } catch (const std::exception&) {
         return false;

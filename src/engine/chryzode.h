@@ -2,6 +2,7 @@
 // and the arrays that the computation builds and the rendering reads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include <allegro.h>
@@ -31,6 +32,9 @@ public:
     int** hits;       // intersection count per pixel, [column][row]; transient
     int hits_w, hits_h;  // size of hits when it was made
     bool fast;        // use the vectorised, multi-threaded loops
+    // Pairs done so far by the computation under way; another thread may
+    // read it to show how far the work is.
+    std::atomic<std::int64_t> pairs_done{0};
 
     explicit Cchryzode(BITMAP* bmp);
     ~Cchryzode();
@@ -61,4 +65,6 @@ public:
     std::int64_t pairs() const;
     // Number of chords the next calcul draws with the current parameters.
     int planned_chords() const;
+    // Pairs of those chords: what pairs_done counts up to.
+    std::int64_t planned_pairs() const;
 };

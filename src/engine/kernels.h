@@ -9,8 +9,12 @@
 //
 // Hit counts saturate at INT_MAX (past 65026 hits a pixel has the second
 // figure colour anyway), so no number of pairs overflows a count.
+//
+// The pair loops add the pairs they have done, as they go, to `done` when it
+// is given: another thread may read it to show how far the work is.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "cpoint.h"
@@ -21,12 +25,15 @@ inline std::int64_t pair_count(std::int64_t chords)
     return chords < 2 ? 0 : chords * (chords - 1) / 2;
 }
 
+using pair_counter = std::atomic<std::int64_t>;
+
 namespace scalar {
 // Adds one to hits[X][Y] for every pair whose intersection maps inside.
 void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits);
+                 const pixel_map& map, int** hits, pair_counter* done = nullptr);
 // Writes the intersection of the t-th pair into out[t].
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out);
+void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                pair_counter* done = nullptr);
 // Adds one to hits[X][Y] for every one of the n points that maps inside.
 void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
                   int** hits);
@@ -37,9 +44,13 @@ namespace fast {
 // work can use, up to one per core; otherwise that many, or fewer when the
 // work does not divide into that many pieces.
 void set_threads(int threads);
+// Memory the loops take on top of their arguments: the chords' lines, and a
+// private hit grid per thread when they count into a w x h map (w = 0: no map).
+std::uint64_t scratch_bytes(int chords, int w, int h);
 void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits);
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out);
+                 const pixel_map& map, int** hits, pair_counter* done = nullptr);
+void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                pair_counter* done = nullptr);
 void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
                   int** hits);
 }

@@ -217,11 +217,19 @@ namespace fast {
 
 void set_threads(int threads) { thread_setting.store(std::max(0, threads)); }
 
+std::uint64_t scratch_bytes(int chords, int w, int h)
+{
+    const int setting = thread_setting.load();
+    const std::uint64_t threads = setting > 0 ? unsigned(setting) : std::max(1u, std::thread::hardware_concurrency());
+    const std::uint64_t lines = 3 * (std::uint64_t(chords) + fast_detail::padding) * sizeof(float);
+    return lines + threads * std::uint64_t(w) * std::uint64_t(h) * sizeof(std::uint32_t);
+}
+
 void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits)
+                 const pixel_map& map, int** hits, pair_counter* done)
 {
     if (!fast_detail::cells_fit(map)) {
-        scalar::count_pairs(from, to, chords, map, hits);
+        scalar::count_pairs(from, to, chords, map, hits, done);
         return;
     }
     const chord_lines lines(from, to, chords);
@@ -230,10 +238,13 @@ void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
     count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits,
                    [&](const unit& u, const fast_detail::grid& g) {
                        fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
+                       if (done)
+                           done->fetch_add(u.work, std::memory_order_relaxed);
                    });
 }
 
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out)
+void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                pair_counter* done)
 {
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
@@ -243,8 +254,11 @@ void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out)
     run_workers(
         threads,
         [&](int) {
-            while (const unit* u = job.next())
+            while (const unit* u = job.next()) {
                 fast_detail::list_rows(lines.get(), int(u->begin), int(u->end), out);
+                if (done)
+                    done->fetch_add(u->work, std::memory_order_relaxed);
+            }
         },
         [&] { job.stop(); });
 }

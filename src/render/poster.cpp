@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "kernels.h"
 #include "memory.h"
 #include "output.h"
 #include "progress.h"
@@ -78,8 +77,9 @@ int make_poster(const render_options& o)
         model.status(description);
         shown.note(std::string(description) + ", " + size_text(bmp) + " pixels");
     }
-    const std::string computing = "computing " + std::to_string(pair_count(model.planned_chords())) + " pairs";
-    if (!shown.step(computing, [&] { return model.calcul(); }))
+    const std::int64_t pairs = model.planned_pairs();
+    const auto share = [&model, pairs] { return pairs ? double(model.pairs_done.load()) / double(pairs) : 1.0; };
+    if (!shown.step("computing " + std::to_string(pairs) + " pairs", [&] { return model.calcul(); }, share))
         return fail(1, "not enough memory to compute this figure");
     if (!shown.step("drawing the picture", [&] { return model.render(); }))
         return fail(1, "not enough memory to draw this figure");

@@ -46,15 +46,29 @@ void progress::note(const std::string& text)
     drawn = 0;
 }
 
-void progress::begin(const std::string& what)
+void progress::begin(const std::string& what, std::function<double()> part)
 {
     if (!visible)
         return;
     std::lock_guard<std::mutex> hold(lock);
     current = what;
+    share = std::move(part);
     started = clock::now();
     active = true;
-    draw(current + ": " + duration(0));
+    draw(state());
+}
+
+std::string progress::state() const
+{
+    const double elapsed = std::chrono::duration<double>(clock::now() - started).count();
+    const double done = share ? share() : 0;
+    if (!share)
+        return current + ": " + duration(elapsed);
+    if (done <= 0)
+        return current + ": 0%";
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%d%%", int(done * 100));
+    return current + ": " + percent + ", " + duration(elapsed * (1 - done) / done) + " left";
 }
 
 void progress::finish(bool done)
@@ -75,10 +89,8 @@ void progress::tick()
 {
     std::unique_lock<std::mutex> hold(lock);
     while (!wake.wait_for(hold, tick_interval, [this] { return stopping; }))
-        if (active) {
-            const std::chrono::duration<double> elapsed = clock::now() - started;
-            draw(current + ": " + duration(elapsed.count()));
-        }
+        if (active)
+            draw(state());
 }
 
 void progress::draw(const std::string& text)

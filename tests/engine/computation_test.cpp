@@ -210,3 +210,20 @@ TEST(Memory, HugeParametersNeedSaturatedSizes)
 }
 
 }
+
+namespace {
+
+TEST(Progress, EveryPairIsCountedOnceOnBothPaths)
+{
+    for (bool fast : {false, true})
+        for (int type : {0, on_the_fly, from_root | on_the_fly}) {
+            auto model = make_model(64, 48, 3, 2003, 1, type);
+            model->set_fast(fast);
+            EXPECT_EQ(model->planned_pairs(), std::int64_t(model->planned_chords()) * (model->planned_chords() - 1) / 2);
+            ASSERT_TRUE(model->calcul());
+            EXPECT_EQ(model->pairs_done.load(), model->pairs()) << fast << " " << type;
+            EXPECT_EQ(model->pairs(), model->planned_pairs());
+        }
+}
+
+}

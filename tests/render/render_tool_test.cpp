@@ -276,6 +276,12 @@ TEST(Progress, OnATerminalOnlyAndNotWhenQuiet)
                                     "writing " + dir / "x.bmp" + ": done in "})
         EXPECT_NE(run.out.find(step), std::string::npos) << step << " in " << run.out;
 
+    // A long computation tells the share of the pairs done and the time left.
+    run = run_tool({"-m", "60000", "--complete", "--size", "64x64", "-o", dir / "x.bmp"}, terminal);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("computing 1799910001 pairs: 0%\r"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" s left"), std::string::npos) << run.out;
+
     // A failed step leaves its line unfinished, and the error has its own.
     terminal.file_limit = 1000;
     run = run_tool({"-m", "401", "-o", dir / "x.bmp"}, terminal);
