@@ -20,21 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-# Polls every 0.1 s until the command succeeds; fails after $1 seconds.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "waited $seconds s for $what"
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/../e2e_lib.sh"
 
 # A checksum of what the screen shows in a rectangle W H X Y.
 region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }

@@ -2,10 +2,10 @@
 // state of "Zoom &In", and zooms that have no int value.
 #include <climits>
 
-#include "array_refusal.h"
 #include "chryzode.h"
-#include "user_steps.h"
+#include "failing_new.h"
 #include "gui.h"
+#include "user_steps.h"
 
 using namespace gui_test;
 

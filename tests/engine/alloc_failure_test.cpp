@@ -7,33 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "allegro_none.h"
+#include "failing_new.h"
+
 
 namespace {
-std::atomic<long> allocations_left{-1};   // -1: never fail
-}
-
-void* operator new(std::size_t size)
-{
-    if (allocations_left.load() == 0)
-        throw std::bad_alloc();
-    if (allocations_left.load() > 0)
-        --allocations_left;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
-
-struct failing_after {
-    explicit failing_after(long k) { allocations_left = k; }
-    ~failing_after() { allocations_left = -1; }
-};
 
 void expect_every_failure_keeps_the_figure(int type)
 {

@@ -24,33 +24,14 @@
 #include <hwy/highway.h>
 
 #include "allegro_none.h"
+#include "failing_new.h"
 #include "kernels.h"
 #include "kernels_fast.h"
 
-// Allocations and thread starts that fail on demand.
+// Thread starts that fail on demand.
 namespace {
-std::atomic<long> allocations_left{-1};   // -1: never fail
-std::atomic<bool> allocation_failed{false};
 std::atomic<int> threads_left{-1};        // -1: start every thread
 }
-
-void* operator new(std::size_t size)
-{
-    if (allocations_left.load() == 0) {
-        allocation_failed = true;
-        throw std::bad_alloc();
-    }
-    if (allocations_left.load() > 0)
-        --allocations_left;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, void* (*start)(void*), void* arg)
 {
@@ -65,14 +46,6 @@ extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attr, voi
 
 namespace {
 
-struct failing_after {
-    explicit failing_after(long k)
-    {
-        allocation_failed = false;
-        allocations_left = k;
-    }
-    ~failing_after() { allocations_left = -1; }
-};
 
 struct threads_refused_after {
     explicit threads_refused_after(int k) { threads_left = k; }

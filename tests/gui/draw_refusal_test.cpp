@@ -5,30 +5,12 @@
 #include <cstdlib>
 #include <new>
 
+#include "failing_new.h"
 #include "harness.h"
 
 #include "chryzode.h"
 #include "gui.h"
 
-namespace {
-// The size of the allocation to refuse once; 0: none.
-std::atomic<std::size_t> refused_size{0};
-}
-
-void* operator new(std::size_t size)
-{
-    std::size_t expected = size;
-    if (size != 0 && refused_size.compare_exchange_strong(expected, 0))
-        throw std::bad_alloc();
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace gui_test;
 

@@ -21,21 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-# Polls every 0.1 s until the command succeeds; fails after $1 seconds.
-wait_for() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || fail "waited $seconds s for $what"
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/../e2e_lib.sh"
 
 shot() { import -window root -crop 640x480+0+0 +repage "$work/shot.png"; }
 pixel() { convert "$work/shot.png" -format "%[hex:p{$1,$2}]" info:; }

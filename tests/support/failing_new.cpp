@@ -1,0 +1,35 @@
+#include "failing_new.h"
+
+#include <cstdlib>
+#include <new>
+
+std::atomic<long> allocations_left{-1};
+std::atomic<std::size_t> refused_size{0};
+std::atomic<bool> refuse_arrays{false};
+std::atomic<bool> allocation_failed{false};
+
+namespace {
+
+void* allocate(std::size_t size, bool array)
+{
+    std::size_t once = size;
+    if ((array && refuse_arrays) || allocations_left.load() == 0 ||
+        (size != 0 && refused_size.compare_exchange_strong(once, 0))) {
+        allocation_failed = true;
+        throw std::bad_alloc();
+    }
+    if (allocations_left.load() > 0)
+        --allocations_left;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+}
+
+void* operator new(std::size_t size) { return allocate(size, false); }
+void* operator new[](std::size_t size) { return allocate(size, true); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
