@@ -185,7 +185,7 @@ TEST_F(gfx_mode_command, without_memory_for_the_new_bitmap_the_old_mode_and_bitm
     int opened_on = -1;
     std::string said;
     type(change_mode(row_800x600_windowed, opened_on) +
-         steps{look(alert_showing, [&] { said = alert_text(); }), ok});
+         steps{note_alert(said), ok});
     ASSERT_TRUE(finish_typing());
     EXPECT_EQ(said, "Error !\nUnable to change\nGraphics mode");
     before.expect_kept();

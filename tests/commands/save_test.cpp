@@ -89,11 +89,6 @@ long differs_from_view(const std::string& path, BITMAP* picture = view())
     return saved ? different_pixels(saved.get(), picture) : -1;
 }
 
-step note_alert(std::string& into)
-{
-    return look(alert_showing, [&into] { into = alert_text(); });
-}
-
 TEST_F(save_command, writes_the_views_pixels_and_opens_next_on_the_same_directory_and_name)
 {
     std::string first_name, second_dir, second_name;

@@ -253,20 +253,13 @@ TEST_F(new_chryzode_command, a_figure_too_large_for_the_memory_is_refused_and_th
     if (probe.calcul_bytes() <= available_memory())
         GTEST_SKIP() << "this machine has the memory for the largest figure";
     std::string text;
-    type(new_figure({2, 99999, 1, 0, 1}) + steps{when([&] {
-                                                     text = alert_text();
-                                                     return alert_showing();
-                                                 }),
-                                                 keystroke('\r')});
+    type(new_figure({2, 99999, 1, 0, 1}) + steps{note_alert(text), ok});
     ASSERT_TRUE(finish_typing());
     EXPECT_EQ(text.substr(0, text.find('\n')), "This figure is too large.");
     expect_unchanged(before);
 
     // The model has the last figure again: Rerender draws it.
-    clear(view());
-    type(menu(KEY_C, 'r'));
-    ASSERT_TRUE(finish_typing());
-    EXPECT_EQ(different_pixels(view(), before.picture.get()), 0);
+    expect_rerender_draws(before.picture.get());
 }
 
 // Five accented letters take ten bytes: the fields hold them, and a text that

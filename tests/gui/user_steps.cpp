@@ -66,6 +66,11 @@ step look(std::function<bool()> ready, std::function<void()> check)
     });
 }
 
+step note_alert(std::string& into)
+{
+    return look(alert_showing, [&into] { into = alert_text(); });
+}
+
 std::string field_text(int entry)
 {
     return static_cast<const char*>(active_dialog[entry].dp);
@@ -75,6 +80,14 @@ long view_differs_on_screen()
 {
     const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
     return different_pixels(screen_copy().get(), view(), 0, top, view()->w, bottom - top);
+}
+
+void expect_rerender_draws(BITMAP* picture)
+{
+    clear(view());
+    type(menu(KEY_C, 'r'));
+    ASSERT_TRUE(finish_typing());
+    EXPECT_EQ(different_pixels(view(), picture), 0);
 }
 
 bool selector_showing(const char* title)

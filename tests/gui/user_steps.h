@@ -27,12 +27,17 @@ extern const step ok;  // Return: the OK button of every command dialog
 
 // Runs check() once the condition holds, before the next key.
 step look(std::function<bool()> ready, std::function<void()> check);
+// Copies the text of the alert into `into` once it shows.
+step note_alert(std::string& into);
 // The text of an edit field of the open dialog.
 std::string field_text(int entry);
 
 // Pixels where the screen, between the menu bar and the status bar, does not
 // show the view.
 long view_differs_on_screen();
+// Clears the view and runs Rerender: the model must still hold the figure
+// of `picture`.
+void expect_rerender_draws(BITMAP* picture);
 
 // Allegro's file selector, showing its title.
 bool selector_showing(const char* title);
