@@ -103,7 +103,7 @@ int hide()
 
 int about()
 {
-    alert("Quorvane - A chryzode explorer", "version 0.32", "Chryzodes drawn by their crossings",
+    alert("Quorvane - A chryzode explorer", "version " QUORVANE_VERSION, "Chryzodes drawn by their crossings",
           "OK", nullptr, 0, 0);
     return D_O_K;
 }
