@@ -1,6 +1,6 @@
 # Debian packages the build and the tests need, and a helper that installs
 # the missing ones (run as root).
-build_packages=(build-essential cmake pkg-config liballegro4-dev libhwy-dev help2man)
+build_packages=(build-essential cmake pkg-config liballegro4-dev libhwy-dev libpng-dev help2man)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils
                desktop-file-utils man-db dpkg-dev)
 
