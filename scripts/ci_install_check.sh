@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks what a user gets from the built tree in build/: the installed files
-# (into a scratch DESTDIR), the Debian package.
+# (into a scratch DESTDIR), the Debian package, and the README's pictures
+# (drawn again into a scratch folder).
 #   bash scripts/ci_install_check.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,4 +36,5 @@ deb=$(ls build/quorvane_*_amd64.deb)
 depends=$(dpkg-deb --info "$deb" | sed -n 's/^ Depends: //p')
 echo "$depends" | grep -q "liballegro" || fail "$deb depends on no Allegro: '$depends'"
 echo "$deb: $(stat -c %s "$deb") bytes; Depends: $depends"
+bash scripts/docs.sh --quick "$scratch/docs"
 echo "PASS"

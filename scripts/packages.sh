@@ -2,7 +2,7 @@
 # the missing ones (run as root).
 build_packages=(build-essential cmake pkg-config liballegro4-dev libhwy-dev libpng-dev help2man)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xdotool imagemagick x11-utils
-               desktop-file-utils man-db dpkg-dev)
+               desktop-file-utils man-db dpkg-dev gnuplot-nox)
 
 install_missing() {
   local missing=() p
