@@ -35,6 +35,9 @@ rm -f build/quorvane_*.deb
 deb=$(ls build/quorvane_*_amd64.deb)
 depends=$(dpkg-deb --info "$deb" | sed -n 's/^ Depends: //p')
 echo "$depends" | grep -q "liballegro" || fail "$deb depends on no Allegro: '$depends'"
+dpkg-deb --extract "$deb" "$scratch/deb"
+version=$("$scratch/deb/usr/bin/quorvane-render" --version)
+[[ $deb == *"_${version#quorvane-render }_"* ]] || fail "$deb holds $version"
 echo "$deb: $(stat -c %s "$deb") bytes; Depends: $depends"
 bash scripts/docs.sh --quick "$scratch/docs"
 echo "PASS"
