@@ -24,7 +24,7 @@ cmp "$scratch/installed.bmp" "$scratch/built.bmp" || fail "the installed rendere
 validation=$(desktop-file-validate --no-hints "$installed/share/applications/quorvane.desktop" 2>&1) &&
   [ -z "$validation" ] || fail "desktop entry: $validation"
 for page in quorvane quorvane-render; do
-  man -l "$installed/share/man/man1/$page.1" 2>&1 | grep -q "^SYNOPSIS" || fail "man page $page(1) does not render"
+  man -l "$installed/share/man/man1/$page.1.gz" 2>&1 | grep -q "^SYNOPSIS" || fail "man page $page(1) does not render"
 done
 for size in 16 48 256; do
   [ -s "$installed/share/icons/hicolor/${size}x$size/apps/quorvane.png" ] || fail "no $size-pixel icon"
