@@ -16,7 +16,21 @@ else
 fi
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-source tests/e2e_lib.sh
+
+fail() {
+  echo "docs.sh: $*" >&2
+  exit 1
+}
+
+# Tries the command every 0.1 s, for $1 seconds at the most.
+poll() {
+  local seconds=$1 what=$2 deadline=$((SECONDS + $1))
+  shift 2
+  until "$@"; do
+    ((SECONDS < deadline)) || fail "waited $seconds s for $what"
+    sleep 0.1
+  done
+}
 
 render=$PWD/build/src/render/quorvane-render
 quorvane=$PWD/build/src/gui/quorvane
@@ -67,11 +81,11 @@ shoot_window() {
     status_bar_shown &&
       [ "$(compare -metric AE "$work/shot.png[640x440+0+20]" "$work/first.bmp[640x440+0+20]" null: 2>&1)" = 0 ]
   }
-  wait_for 10 "the main window" status_bar_shown
+  poll 10 "the main window" status_bar_shown
   xdotool key --delay 150 alt+c n
-  wait_for 10 "the New chryzode dialog" dialog_open
+  poll 10 "the New chryzode dialog" dialog_open
   xdotool key Return
-  wait_for 30 "the first figure" figure_shown
+  poll 30 "the first figure" figure_shown
   cp "$work/shot.png" "$file"
   xdotool key --delay 150 alt+f q
   wait "$pid"
