@@ -349,7 +349,7 @@ bool picture_file::open(const std::string& path, std::string& why)
 {
     abandon();
     if (!format_of_name(path, format)) {
-        why = std::string("the name must end in ") + picture_extensions + " (or have no extension)";
+        why = std::string("The extension must be ") + picture_extensions + ".";
         return false;
     }
     if (!resolve_link(path, final_path, why))

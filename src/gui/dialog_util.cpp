@@ -9,11 +9,11 @@ Cchryzode& the_model()
     return *static_cast<Cchryzode*>(main_dialog[view_entry].dp2);
 }
 
-int run_dialog(DIALOG* dialog)
+int run_dialog(DIALOG* dialog, int focus)
 {
     set_dialog_color(dialog, gui_fg_color, gui_bg_color);
     centre_dialog(dialog);
-    return do_dialog(dialog, -1);
+    return do_dialog(dialog, focus);
 }
 
 void show_status()

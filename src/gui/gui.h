@@ -61,7 +61,9 @@ int save_chryzode();
 
 // Shared by the commands.
 Cchryzode& the_model();              // main_dialog[view_entry].dp2
-int run_dialog(DIALOG* dialog);       // coloured, centred, modal, no focus; the exit index
+// Coloured, centred, modal, with no object focused unless focus names one;
+// the exit index.
+int run_dialog(DIALOG* dialog, int focus = -1);
 constexpr int ok_entry = 2;           // the OK button of every command dialog
 void show_status();                   // the model's description into the status bar's text
 // Stretches the status bar across the screen at its foot, as tall as its

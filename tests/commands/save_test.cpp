@@ -170,7 +170,7 @@ TEST_F(save_command, a_save_that_fails_midway_keeps_the_file_it_would_replace)
     const bool finished = finish_typing();
     setrlimit(RLIMIT_FSIZE, &limit);
     ASSERT_TRUE(finished);
-    EXPECT_EQ(said, "Unable to save the image as\n" + dir + "/pic.bmp\nWriting failed: the disk may be full.");
+    EXPECT_EQ(said, "Unable to save the image as\n" + dir + "/pic.bmp\nFile too large");
     EXPECT_EQ(files_in(dir), std::vector<std::string>{"pic.bmp"});
     EXPECT_EQ(contents_of(dir + "/pic.bmp"), good);
 }

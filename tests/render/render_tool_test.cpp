@@ -260,7 +260,7 @@ TEST(Output, InterruptedRunLeavesNothing)
     ASSERT_FALSE(dir.entries().empty());
     kill(pid, SIGTERM);
     const tool_run run = wait_tool(pid);
-    EXPECT_EQ(run.signal, SIGTERM);
+    EXPECT_EQ(run.status, 128 + SIGTERM);
     EXPECT_TRUE(dir.entries().empty());
 }
 
