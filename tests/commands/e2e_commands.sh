@@ -22,54 +22,6 @@ trap cleanup EXIT
 
 source "$(dirname "$0")/../e2e_lib.sh"
 
-# A checksum of what the screen shows in a rectangle W H X Y.
-region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
-# The colour of one pixel of the screen.
-pixel() { import -window root -crop "1x1+$1+$2" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
-changed() { [ "$(region "$@")" != "$before" ]; }
-# Allegro's dialogs are white inside: a dialog is open when the 200 pixels
-# left of its bottom-right corner are.
-dialog_at() {
-  [ "$(import -window root -crop "200x1+$(($1 - 199))+$2" +repage -depth 8 -format '%k %[hex:p{0,0}]' info:)" = "1 FFFFFF" ]
-}
-no_dialog_at() { ! dialog_at "$1" "$2"; }
-running() { kill -0 "$pid" 2>/dev/null; }
-ended() { ! running; }
-
-start() {
-  "$@" 2>"$work/stderr" &
-  pid=$!
-  window=$(xdotool search --sync --name '^Quorvane - a chryzode explorer$' | head -n 1)
-  xdotool windowfocus --sync "$window"
-  # The pointer rests on the status bar, away from the dialogs.
-  xdotool mousemove --sync 630 472
-  status_bar() { [ "$(pixel 600 470)" = FFFFFF ]; }
-  wait_for 10 "the main window" status_bar
-}
-
-# Alt+letter opens a menu, the item's letter picks it.
-menu() { xdotool key --delay 150 "alt+$1" "$2"; }
-# Keys only: the GUI gives the focus to whatever lies under the pointer,
-# which rests outside the dialogs. Tab moves the focus in table order.
-keys() { xdotool key --delay 20 "$@"; }
-# The keys that type a text.
-text() {
-  local c out=()
-  for ((i = 0; i < ${#1}; i++)); do
-    c=${1:i:1}
-    case $c in
-      /) out+=(slash) ;; .) out+=(period) ;; -) out+=(minus) ;; _) out+=(underscore) ;; *) out+=("$c") ;;
-    esac
-  done
-  keys "${out[@]}"
-}
-# Clears the focused edit field of up to $1 characters, types $2, then Tab.
-field() {
-  keys End $(printf 'BackSpace %.0s' $(seq "$1"))
-  text "$2"
-  keys Tab
-}
-
 start "$quorvane"
 
 # Chryzode > New with its first values, but Complete and Stored. Tab order:
