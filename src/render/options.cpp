@@ -163,8 +163,6 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("-o: the output file is required");
     if (g.n && o.frames)
         throw usage_error("-n: cannot be combined with --frames");
-    if (o.frames && o.to_stdout)
-        throw usage_error("--frames: cannot be combined with -o -");
     if (o.frames && !one_integer_conversion(o.output))
         bad_value("-o", "for --frames, a name with one integer conversion for n, such as frame-%04d.png",
                   o.output.c_str());
