@@ -77,7 +77,7 @@ timing calcul_time(Cchryzode& model, bool fast)
     return best_time([&] { check(model.calcul(), "calcul"); });
 }
 
-// Binning of a stored list, as render does it before drawing.
+// Binning of a stored list, as calcul does it after listing the points.
 timing binning_time(const Cchryzode& model, bool fast)
 {
     const pixel_map map(model.bmp->w, model.bmp->h, model.zoom);

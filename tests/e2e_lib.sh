@@ -18,6 +18,14 @@ wait_for() {
 
 # Driving the program (its pid in $pid, standard error into $work/stderr).
 
+# A scratch folder in $work, removed at the end, with the program if it
+# still runs (Allegro blocks SIGTERM).
+scratch_work() {
+  work=$(mktemp -d)
+  pid=
+  trap 'if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi; rm -rf "$work"' EXIT
+}
+
 # A checksum of what the screen shows in a rectangle W H X Y.
 region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
 # The colour of one pixel of the screen.

@@ -29,7 +29,7 @@ public:
     Cpoint* points;   // m points on the unit circle
     int* seq;         // chord list as point indexes
     Cpoint* inters;   // stored mode: every intersection, pair by pair
-    int** hits;       // intersection count per pixel, [column][row]; transient
+    int** hits;       // intersection count per pixel, [column][row]; from calcul to render
     int hits_w, hits_h;  // size of hits when it was made
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
@@ -47,15 +47,19 @@ public:
     void set_zoom(int zoom);
     void set_fast(bool fast);
 
-    // Computes points, chords and intersections. False when the memory it
-    // needs cannot be had; the model is then exactly as before the call.
+    // Computes points, chords and intersections, and counts them into the
+    // hit map. False when the memory it needs cannot be had; the model is
+    // then exactly as before the call.
     bool calcul();
     // Memory the next calcul needs, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
+    // Memory the next rerender needs, in bytes (saturating).
+    std::uint64_t rerender_bytes() const;
     // One-line description; text must hold 104 bytes.
     void status(char* text) const;
     // Draws the density picture into bmp. False when the hit map of the
-    // stored mode cannot be had; the bitmap is then untouched.
+    // stored mode cannot be had; the bitmap is then untouched. Right after
+    // a calcul it cannot fail: the map is made.
     bool render();
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.

@@ -406,7 +406,6 @@ bool picture_file::commit(BITMAP* bmp, std::string& why)
         failure = errno;
     if (failure) {
         why = std::strerror(failure);
-        abandon();
         return false;
     }
     forget_unfinished();

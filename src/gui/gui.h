@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include <allegro.h>
 
@@ -65,8 +66,14 @@ Cchryzode& the_model();              // main_dialog[view_entry].dp2
 int run_dialog(DIALOG* dialog, int focus = -1);
 constexpr int ok_entry = 2;           // the OK button of every command dialog
 void show_status();                   // the model's description into the status bar's text
+// Stretches the status bar across the screen at its foot, as tall as its
+// text needs at that width.
+void fit_status_bar();
+// Zoom In is enabled exactly when the figure is stored and zoom_value is at
+// least zoom_ratio.
+void update_zoom_in();
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
 int read_number(const char* text);    // ustrtol base 10; no number reads as 0
-// Tells the user that the figure needs more memory than the machine has;
-// the previous figure is kept.
-void report_out_of_memory();
+// Tells the user that the figure needs `bytes` of memory, more than the
+// machine has; the previous figure is kept.
+void report_out_of_memory(std::uint64_t bytes);

@@ -137,21 +137,21 @@ void refuse_modulus(int typed)
 }
 
 // Computes and draws the figure. When the memory cannot be had, says so and
-// puts the figure last drawn back into the model; the picture is untouched.
+// gives the model back the parameters of the figure last drawn, whose arrays
+// it kept; the picture is untouched.
 bool draw(const figure_values& v)
 {
     Cchryzode& model = the_model();
     model.set(v.n, v.m, v.r, v.type);
     model.set_zoom(v.zoom);
-    const bool computed = model.calcul();
-    if (computed && model.render())
+    if (model.calcul()) {
+        // Cannot fail: calcul has made the hit map.
+        model.render();
         return true;
-    report_out_of_memory();
+    }
+    report_out_of_memory(model.calcul_bytes());
     model.set(n, m, r, type_temp);
     model.set_zoom(zoom_value);
-    // A figure computed but not drawn has replaced the arrays of the last one.
-    if (computed && !(chryzode_menu[rerender_item].flags & D_DISABLED))
-        model.calcul();
     return false;
 }
 
@@ -171,7 +171,7 @@ void enable_figure_commands(int type)
     const bool stored = !(type & on_the_fly);
     zoom_menu[ratio_item].flags = stored ? 0 : D_DISABLED;
     zoom_menu[out_item].flags = stored ? 0 : D_DISABLED;
-    zoom_menu[in_item].flags = stored && zoom_value >= zoom_ratio ? 0 : D_DISABLED;
+    update_zoom_in();
     chryzode_menu[rerender_item].flags = 0;
     file_menu[save_item].flags = 0;
 }
@@ -205,7 +205,7 @@ int new_chryzode()
 int render_chryzode()
 {
     if (!the_model().rerender())
-        report_out_of_memory();
+        report_out_of_memory(the_model().rerender_bytes());
     redraw_main();
     return D_O_K;
 }

@@ -12,12 +12,13 @@ constexpr int name_chars = 63;
 constexpr int directory_chars = 191;
 constexpr int name_entry = 5;
 
-// The name field, whose cursor comes before the extension whenever it takes
-// the focus, by keys or under the pointer: typing a name there keeps it.
+// The name field, whose cursor starts before the extension, where it stays
+// when the field takes the focus again by keys or under the pointer: a name
+// typed there keeps the extension.
 int d_name_edit_proc(int msg, DIALOG* d, int c)
 {
     const int result = d_edit_proc(msg, d, c);
-    if (msg == MSG_START || msg == MSG_GOTFOCUS) {
+    if (msg == MSG_START) {
         const char* text = static_cast<const char*>(d->dp);
         const char* dot = ustrrchr(text, '.');
         d->d2 = dot ? ustrlen(text) - ustrlen(dot) : ustrlen(text);

@@ -163,8 +163,6 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("-o: the output file is required");
     if (g.n && o.frames)
         throw usage_error("-n: cannot be combined with --frames");
-    if (o.frames && o.to_stdout)
-        throw usage_error("--frames: cannot be combined with -o -");
     if (o.frames && !one_integer_conversion(o.output))
         bad_value("-o", "for --frames, a name with one integer conversion for n, such as frame-%04d.png",
                   o.output.c_str());
@@ -203,7 +201,12 @@ action parse_options(int argc, char** argv, render_options& o)
         case opt_complete: o.type &= ~from_root; g.complete = true; break;
         case opt_stored: o.type &= ~on_the_fly; g.stored = true; break;
         case opt_on_the_fly: o.type |= on_the_fly; g.on_the_fly = true; break;
-        case opt_zoom: read_int("--zoom", optarg, INT_MIN, INT_MAX, o.zoom); break;
+        case opt_zoom:
+            read_int("--zoom", optarg, INT_MIN, INT_MAX, o.zoom);
+            // A zoom of 0 shows no figure.
+            if (o.zoom == 0)
+                bad_value("--zoom", "a whole number other than 0", optarg);
+            break;
         case opt_size: read_size(optarg, o); break;
         case opt_fg1: read_color("--fg1", optarg, o.fg1); break;
         case opt_fg2: read_color("--fg2", optarg, o.fg2); break;

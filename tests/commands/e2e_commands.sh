@@ -11,16 +11,8 @@ set -euo pipefail
 quorvane=$1
 render=$2
 gfx_refusal=$3
-work=$(mktemp -d)
-pid=
-cleanup() {
-  # Allegro blocks SIGTERM.
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/../e2e_lib.sh"
+scratch_work
 
 start "$quorvane"
 

@@ -8,15 +8,8 @@
 set -euo pipefail
 quorvane=$1
 render=$2
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/../e2e_lib.sh"
+scratch_work
 
 dir=$work/pictures
 long=$dir/$(printf 'd%.0s' $(seq 120))

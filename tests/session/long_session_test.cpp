@@ -150,9 +150,12 @@ private:
         if (item == value_item) {
             static const char* const texts[] = {"0", "-3", "12abc", "7", "9999999", "  8", ""};
             const char* typed = texts[in(0, 6)];
-            s = s + steps{when([] { return dialog_title() == "Zoom value"; })} + fill(zoom_field, 7, typed) +
+            s = s + steps{when([] { return dialog_title() == "Zoom value"; })} + fill(zoom_field, 11, typed) +
                 steps{ok};
             f.zoom = read_number(typed);
+            renders = f.zoom != 0;
+            if (!renders)
+                s = s + steps{when(alert_showing), ok};
         } else if (item == ratio_item) {
             const int ratio = in(0, 4) ? in(-3, 5) : in(-99, 999);
             s = s + steps{when([] { return dialog_title() == "Zoom in/zoom out ratio"; })} +
@@ -170,7 +173,7 @@ private:
             renders = product >= INT_MIN && product <= INT_MAX;
             f.zoom = renders ? int(product) : f.zoom;
         } else {
-            renders = !(f.zoom == INT_MIN && expect.ratio == -1);
+            renders = !(f.zoom == INT_MIN && expect.ratio == -1) && f.zoom / expect.ratio != 0;
             f.zoom = renders ? f.zoom / expect.ratio : f.zoom;
         }
         static const char* const names[] = {"Normal size", "Zoom Value", "Zoom Ratio", "Zoom Out", "Zoom In"};
