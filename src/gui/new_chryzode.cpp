@@ -136,23 +136,26 @@ void refuse_modulus(int typed)
     alert(line, "the number of points m must be 1 or more.", nullptr, "OK", nullptr, 0, 0);
 }
 
-// Computes and draws the figure. When the memory cannot be had, says so and
-// puts the figure last drawn back into the model; the picture is untouched.
-bool draw(const figure_values& v)
+// Computes and draws the figure. When the memory cannot be had, says so;
+// then, or when the user cancels, puts the figure last drawn back into the
+// model; the picture is untouched.
+work_end draw(const figure_values& v)
 {
     Cchryzode& model = the_model();
     model.set(v.n, v.m, v.r, v.type);
     model.set_zoom(v.zoom);
-    const bool computed = model.calcul();
-    if (computed && model.render())
-        return true;
-    report_out_of_memory();
+    const work_end computed = run_in_background([&] { return model.calcul(); });
+    // A computed figure has replaced the arrays of the last one: it is drawn
+    // to the end.
+    if (computed == work_end::done && run_in_background([&] { return model.render(); }, false) == work_end::done)
+        return work_end::done;
+    if (computed != work_end::cancelled)
+        report_out_of_memory();
     model.set(n, m, r, type_temp);
     model.set_zoom(zoom_value);
-    // A figure computed but not drawn has replaced the arrays of the last one.
-    if (computed && !(chryzode_menu[rerender_item].flags & D_DISABLED))
-        model.calcul();
-    return false;
+    if (computed == work_end::done && !(chryzode_menu[rerender_item].flags & D_DISABLED))
+        run_in_background([&] { return model.calcul(); }, false);
+    return computed == work_end::cancelled ? work_end::cancelled : work_end::failed;
 }
 
 void keep(const figure_values& v)
@@ -191,8 +194,11 @@ int new_chryzode()
     const figure_values v = typed_values();
     if (v.m < 1)
         refuse_modulus(v.m);
-    if (v.m < 1 || !draw(v)) {
-        offer_typed = true;
+    const work_end drawn = v.m < 1 ? work_end::failed : draw(v);
+    if (drawn != work_end::done) {
+        // A cancelled figure leaves everything as it was, the next offer too.
+        offer_typed = drawn == work_end::failed;
+        redraw_main();
         return D_O_K;
     }
     keep(v);
@@ -204,7 +210,7 @@ int new_chryzode()
 
 int render_chryzode()
 {
-    if (!the_model().rerender())
+    if (run_in_background([] { return the_model().rerender(); }) == work_end::failed)
         report_out_of_memory();
     redraw_main();
     return D_O_K;

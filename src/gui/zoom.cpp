@@ -49,20 +49,23 @@ int edit_number(DIALOG* dialog, char* text, int value)
     return run_dialog(dialog);
 }
 
-// Gives the model a new zoom and redraws the figure with it. When the memory
-// for that cannot be had, the model, the picture and zoom_value keep the
-// previous zoom.
-void apply_zoom(int zoom)
+// Gives the model a new zoom and redraws the figure with it; false when the
+// memory for that cannot be had or the user cancels: the model, the picture
+// and zoom_value then keep the previous zoom.
+bool apply_zoom(int zoom)
 {
     Cchryzode& model = the_model();
     model.set_zoom(zoom);
-    if (!model.rerender()) {
+    const work_end drawn = run_in_background([&] { return model.rerender(); });
+    if (drawn != work_end::done) {
         model.set_zoom(zoom_value);
-        report_out_of_memory();
-        return;
+        if (drawn == work_end::failed)
+            report_out_of_memory();
+        return false;
     }
     zoom_value = zoom;
     show_status();
+    return true;
 }
 
 void set_zoom_in_enabled(bool enabled)
@@ -117,9 +120,9 @@ int zoom_out()
     // A zoom past the int range is not a zoom: it stays as it is.
     if (product < INT_MIN || product > INT_MAX)
         return D_O_K;
-    apply_zoom(int(product));
+    const bool applied = apply_zoom(int(product));
     redraw_main();
-    if (zoom_value >= zoom_ratio)
+    if (applied && zoom_value >= zoom_ratio)
         set_zoom_in_enabled(true);
     return D_O_K;
 }
@@ -130,9 +133,9 @@ int zoom_in()
     // divided by -1 has no int quotient and stays as it is.
     if (zoom_value == INT_MIN && zoom_ratio == -1)
         return D_O_K;
-    apply_zoom(zoom_value / zoom_ratio);
+    const bool applied = apply_zoom(zoom_value / zoom_ratio);
     redraw_main();
-    if (zoom_value < zoom_ratio)
+    if (applied && zoom_value < zoom_ratio)
         set_zoom_in_enabled(false);
     return D_O_K;
 }
