@@ -30,7 +30,13 @@ scratch_work() {
 region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
 # The colour of one pixel of the screen.
 pixel() { import -window root -crop "1x1+$1+$2" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
-changed() { [ "$(region "$@")" != "$before" ]; }
+# Changed and settled: a long computation redraws its progress over the
+# status line a few times a second, and drops the keys typed meanwhile.
+changed() {
+  local now
+  now=$(region "$@")
+  [ "$now" != "$before" ] && sleep 0.5 && [ "$(region "$@")" = "$now" ]
+}
 # Allegro's dialogs are white inside: a dialog is open when the 200 pixels
 # left of its bottom-right corner are.
 dialog_at() {

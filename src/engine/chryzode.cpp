@@ -35,11 +35,15 @@ std::uint64_t map_bytes(int w, int h)
     return std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
 }
 
-// A hit map of the bitmap's size with the n stored points counted in.
-hits_ptr count_stored(const Cpoint* points, std::int64_t n, const BITMAP* bmp, int zoom, bool fast)
+// A hit map of the bitmap's size with the n stored points counted in; null
+// when cancelled.
+hits_ptr count_stored(const Cpoint* points, std::int64_t n, const BITMAP* bmp, int zoom, bool fast,
+                      const std::atomic<bool>& cancel)
 {
     hits_ptr map(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-    (fast ? fast::count_points : scalar::count_points)(points, n, pixel_map(bmp->w, bmp->h, zoom), map.get());
+    if (!(fast ? fast::count_points : scalar::count_points)(points, n, pixel_map(bmp->w, bmp->h, zoom), map.get(),
+                                                            work_watch{nullptr, &cancel}))
+        map.reset();
     return map;
 }
 
@@ -291,7 +295,7 @@ std::uint64_t Cchryzode::rerender_bytes() const
 
 bool Cchryzode::calcul()
 {
-    if (calcul_bytes() > available_memory())
+    if (cancel_requested || calcul_bytes() > available_memory())
         return false;
     pairs_done = 0;
     figure f;
@@ -306,17 +310,24 @@ bool Cchryzode::calcul()
                 complete_chords(f, n, m);
         }
         const int chords = int(f.from.size());
+        const work_watch watch{&pairs_done, &cancel_requested};
+        bool done;
         if (type & on_the_fly) {
             const pixel_map map(bmp->w, bmp->h, zoom);
             new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), &pairs_done);
+            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), watch);
         } else {
             // The points are counted here rather than when drawn, so that
             // drawing a figure just computed needs no memory and cannot fail.
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
-            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), &pairs_done);
-            new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, fast);
+            done = (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), watch);
+            if (done) {
+                new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, fast, cancel_requested);
+                done = bool(new_map);
+            }
         }
+        if (!done)
+            return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -350,10 +361,12 @@ bool Cchryzode::render()
     const int w = bmp->w, h = bmp->h;
     // Only a redraw of a stored figure is left without the map of calcul.
     if (!(type & on_the_fly) && !(hits && hits_w == w && hits_h == h)) {
-        delete_hits(hits, hits_w);
-        hits = nullptr;
         try {
-            hits = count_stored(inters, inters ? pairs() : 0, bmp, zoom, fast).release();
+            hits_ptr map = count_stored(inters, inters ? pairs() : 0, bmp, zoom, fast, cancel_requested);
+            if (!map)
+                return false;
+            delete_hits(hits, hits_w);
+            hits = map.release();
             hits_w = w;
             hits_h = h;
         } catch (const std::exception&) {

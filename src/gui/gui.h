@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 #include <allegro.h>
 
@@ -59,6 +60,10 @@ int change_color();
 int change_gfx_mode();
 int save_chryzode();
 
+// Before any thread is started: SIGTERM, SIGINT, SIGHUP and a lost X display
+// end the process at once, cleanly.
+void end_on_signals_and_display_loss();
+
 // Shared by the commands.
 Cchryzode& the_model();              // main_dialog[view_entry].dp2
 // Coloured, centred, modal, with no object focused unless focus names one;
@@ -77,3 +82,10 @@ int read_number(const char* text);    // ustrtol base 10; no number reads as 0
 // Tells the user that the figure needs `bytes` of memory, more than the
 // machine has; the previous figure is kept.
 void report_out_of_memory(std::uint64_t bytes);
+// Runs work, a computation of the model that returns false when it fails, on
+// a worker thread. Meanwhile the window stays alive: the status bar shows how
+// far the work is, other keys and the menus are ignored, and when
+// `cancellable`, Escape or the close button stops the work through the
+// model's cancel flag, which leaves the model and its picture as they were.
+enum class work_end { done, failed, cancelled };
+work_end run_in_background(const std::function<bool()>& work, bool cancellable = true);

@@ -120,6 +120,7 @@ void close_button_callback()
 
 bool start_up()
 {
+    end_on_signals_and_display_loss();
     if (allegro_init() != 0)
         return fail("no graphical display can be opened; on a machine without one, "
                     "run it under xvfb-run -s '-screen 0 1280x1024x24'");

@@ -136,23 +136,25 @@ void refuse_modulus(int typed)
     alert(line, "the number of points m must be 1 or more.", nullptr, "OK", nullptr, 0, 0);
 }
 
-// Computes and draws the figure. When the memory cannot be had, says so and
-// gives the model back the parameters of the figure last drawn, whose arrays
-// it kept; the picture is untouched.
-bool draw(const figure_values& v)
+// Computes and draws the figure. When the memory cannot be had, says so;
+// then, or when the user cancels, gives the model back the parameters of the
+// figure last drawn, whose arrays it kept; the picture is untouched.
+work_end draw(const figure_values& v)
 {
     Cchryzode& model = the_model();
     model.set(v.n, v.m, v.r, v.type);
     model.set_zoom(v.zoom);
-    if (model.calcul()) {
+    const work_end computed = run_in_background([&] { return model.calcul(); });
+    if (computed == work_end::done) {
         // Cannot fail: calcul has made the hit map.
         model.render();
-        return true;
+        return computed;
     }
-    report_out_of_memory(model.calcul_bytes());
+    if (computed == work_end::failed)
+        report_out_of_memory(model.calcul_bytes());
     model.set(n, m, r, type_temp);
     model.set_zoom(zoom_value);
-    return false;
+    return computed;
 }
 
 void keep(const figure_values& v)
@@ -191,8 +193,11 @@ int new_chryzode()
     const figure_values v = typed_values();
     if (v.m < 1)
         refuse_modulus(v.m);
-    if (v.m < 1 || !draw(v)) {
-        offer_typed = true;
+    const work_end drawn = v.m < 1 ? work_end::failed : draw(v);
+    if (drawn != work_end::done) {
+        // A cancelled figure leaves everything as it was, the next offer too.
+        offer_typed = drawn == work_end::failed;
+        redraw_main();
         return D_O_K;
     }
     keep(v);
@@ -204,7 +209,7 @@ int new_chryzode()
 
 int render_chryzode()
 {
-    if (!the_model().rerender())
+    if (run_in_background([] { return the_model().rerender(); }) == work_end::failed)
         report_out_of_memory(the_model().rerender_bytes());
     redraw_main();
     return D_O_K;

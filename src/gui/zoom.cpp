@@ -65,18 +65,20 @@ int typed_number(DIALOG* dialog, const char* text, const char* noun, int kept)
 }
 
 // Gives the model a new zoom and redraws the figure with it. When the memory
-// for that cannot be had, the model, the picture and zoom_value keep the
-// previous zoom.
+// for that cannot be had or the user cancels, the model, the picture and
+// zoom_value keep the previous zoom.
 void apply_zoom(int zoom)
 {
     Cchryzode& model = the_model();
     model.set_zoom(zoom);
-    if (model.rerender()) {
+    const work_end drawn = run_in_background([&] { return model.rerender(); });
+    if (drawn == work_end::done) {
         zoom_value = zoom;
         show_status();
     } else {
         model.set_zoom(zoom_value);
-        report_out_of_memory(model.rerender_bytes());
+        if (drawn == work_end::failed)
+            report_out_of_memory(model.rerender_bytes());
     }
     update_zoom_in();
 }
