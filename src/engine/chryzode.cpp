@@ -218,7 +218,7 @@ Cchryzode::Cchryzode(BITMAP* bmp)
     : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
       fg1(makecol(255, 0, 0)), fg2(makecol(255, 255, 0)), bg(makecol(0, 0, 0)),
       count(0), points(nullptr), seq(nullptr), inters(nullptr), hits(nullptr),
-      hits_w(0), hits_h(0), fast(true)
+      hits_w(0), hits_h(0), hits_zoom(0), fast(true)
 {
 }
 
@@ -344,6 +344,7 @@ bool Cchryzode::calcul()
     delete_hits(hits, hits_w);
     hits_w = bmp->w;
     hits_h = bmp->h;
+    hits_zoom = zoom;
     hits = new_map.release();
     return true;
 }
@@ -360,7 +361,7 @@ bool Cchryzode::render()
 {
     const int w = bmp->w, h = bmp->h;
     // Only a redraw of a stored figure is left without the map of calcul.
-    if (!(type & on_the_fly) && !(hits && hits_w == w && hits_h == h)) {
+    if (!(type & on_the_fly) && !(hits && hits_w == w && hits_h == h && hits_zoom == zoom)) {
         try {
             hits_ptr map = count_stored(inters, inters ? pairs() : 0, bmp, zoom, fast, cancel_requested);
             if (!map)
@@ -369,6 +370,7 @@ bool Cchryzode::render()
             hits = map.release();
             hits_w = w;
             hits_h = h;
+            hits_zoom = zoom;
         } catch (const std::exception&) {
             return false;
         }

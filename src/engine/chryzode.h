@@ -30,7 +30,7 @@ public:
     int* seq;         // chord list as point indexes
     Cpoint* inters;   // stored mode: every intersection, pair by pair
     int** hits;       // intersection count per pixel, [column][row]; from calcul to render
-    int hits_w, hits_h;  // size of hits when it was made
+    int hits_w, hits_h, hits_zoom;  // bitmap size and zoom hits was made for
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
