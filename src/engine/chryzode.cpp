@@ -270,7 +270,7 @@ std::uint64_t Cchryzode::calcul_bytes() const
 
 bool Cchryzode::calcul()
 {
-    if (calcul_bytes() > available_memory())
+    if (cancel_requested || calcul_bytes() > available_memory())
         return false;
     pairs_done = 0;
     figure f;
@@ -285,14 +285,18 @@ bool Cchryzode::calcul()
                 complete_chords(f, n, m);
         }
         const int chords = int(f.from.size());
+        const work_watch watch{&pairs_done, &cancel_requested};
+        bool done;
         if (type & on_the_fly) {
             const pixel_map map(bmp->w, bmp->h, zoom);
             new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), &pairs_done);
+            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), watch);
         } else {
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
-            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), &pairs_done);
+            done = (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), watch);
         }
+        if (!done)
+            return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -325,12 +329,12 @@ bool Cchryzode::render()
 {
     const int w = bmp->w, h = bmp->h;
     if (!(type & on_the_fly)) {
-        delete_hits(hits, hits_w);
-        hits = nullptr;
         try {
             hits_ptr map(new_hits(w, h), hits_deleter{w});
-            if (inters)
-                (fast ? fast::count_points : scalar::count_points)(inters, pairs(), pixel_map(w, h, zoom), map.get());
+            const work_watch watch{nullptr, &cancel_requested};
+            if (inters && !(fast ? fast::count_points : scalar::count_points)(inters, pairs(), pixel_map(w, h, zoom), map.get(), watch))
+                return false;
+            delete_hits(hits, hits_w);
             hits = map.release();
             hits_w = w;
             hits_h = h;

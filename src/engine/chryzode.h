@@ -35,6 +35,10 @@ public:
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
     std::atomic<std::int64_t> pairs_done{0};
+    // Set by another thread to stop the computation or rendering under way,
+    // which then returns false soon, with the model and the bitmap as they
+    // were. Only the caller clears it, before the next one.
+    std::atomic<bool> cancel_requested{false};
 
     explicit Cchryzode(BITMAP* bmp);
     ~Cchryzode();
@@ -48,14 +52,16 @@ public:
     void set_fast(bool fast);
 
     // Computes points, chords and intersections. False when the memory it
-    // needs cannot be had; the model is then exactly as before the call.
+    // needs cannot be had or when cancelled; the model is then exactly as
+    // before the call.
     bool calcul();
     // Memory the next calcul needs, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
     // One-line description; text must hold 104 bytes.
     void status(char* text) const;
     // Draws the density picture into bmp. False when the hit map of the
-    // stored mode cannot be had; the bitmap is then untouched.
+    // stored mode cannot be had or when cancelled while it is counted; the
+    // model and the bitmap are then untouched.
     bool render();
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.
