@@ -22,12 +22,11 @@ struct lines {
     const float* c;
 };
 
-// The vector loops form a cell number X * h + Y in float arithmetic, exact
-// up to 2^23 cells (a 4096 x 2048 bitmap).
-constexpr std::uint32_t cell_offset = std::uint32_t(1) << 23;
+// The vector loops number cells X * h + Y in 32 bits: up to 2^32 cells, a
+// 65536 x 65536 bitmap.
 inline bool cells_fit(const pixel_map& map)
 {
-    return std::int64_t(map.w) * map.h <= cell_offset;
+    return std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
 }
 
 // A private hit grid, column after column (cell X * h + Y), and the pixel

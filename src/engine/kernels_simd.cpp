@@ -3,7 +3,7 @@
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
 // division (a product only by the exact inverse of a power of two), and the
-// inside test on the float; no float is ever converted to an int.
+// inside test on the float; only coordinates found inside are converted.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -21,6 +21,7 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 using DF = hn::ScalableTag<float>;
 using DU = hn::RebindToUnsigned<DF>;
+using DI = hn::RebindToSigned<DF>;
 using VF = hn::Vec<DF>;
 using MF = hn::Mask<DF>;
 
@@ -83,8 +84,7 @@ public:
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
           divisor(hn::Set(df, g.map.divisor)), inverse(hn::Set(df, g.inverse)),
           low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
-          height(hn::Set(df, float(g.map.h))), column(hn::Set(df, float(g.map.h))),
-          offset(hn::Set(df, float(cell_offset))), low_bits(hn::Set(du, cell_offset - 1))
+          height(hn::Set(df, float(g.map.h))), column(hn::Set(du, std::uint32_t(g.map.h)))
     {
     }
 
@@ -94,13 +94,14 @@ public:
         const VF fy = hn::Add(cy, scaled(y));
         const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
                                   hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
-        // Inside, X * h + Y is an integer below 2^23 (see cells_fit), so
-        // adding 2^23 leaves it exactly in the low bits of the float: no
-        // float is converted to int. Lanes outside are zeroed first.
-        const VF cell = hn::Add(hn::Mul(hn::Trunc(fx), column), hn::Add(hn::Trunc(fy), offset));
-        const auto bits = hn::And(hn::BitCast(du, hn::IfThenElseZero(inside, cell)), low_bits);
+        // Lanes outside are zeroed before the conversion, which then
+        // truncates values within (-1, w) and (-1, h); X * h + Y fits in 32
+        // bits (see cells_fit).
+        const auto X = hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElseZero(inside, fx)));
+        const auto Y = hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElseZero(inside, fy)));
+        const auto cell = hn::Add(hn::Mul(X, column), Y);
         const auto keep = hn::RebindMask(du, inside);
-        hn::StoreU(compress(bits, keep), du, out);
+        hn::StoreU(compress(cell, keep), du, out);
         return hn::CountTrue(du, keep);
     }
 
@@ -113,8 +114,9 @@ private:
 
     const DF df;
     const DU du;
-    const VF cx, cy, scale, divisor, inverse, low, width, height, column, offset;
-    const hn::Vec<DU> low_bits;
+    const DI di;
+    const VF cx, cy, scale, divisor, inverse, low, width, height;
+    const hn::Vec<DU> column;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
