@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
+#include <new>
 #include <memory>
 #include <vector>
 
@@ -182,9 +184,16 @@ void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
 
 int** new_hits(int w, int h)
 {
-    hits_ptr hits(new int*[std::size_t(w)](), hits_deleter{w});
+    std::unique_ptr<int*[]> hits(new int*[std::size_t(w)]);
+    if (w == 0)
+        return hits.release();
+    // calloc hands large blocks over as untouched zero pages: a big map
+    // costs only the pages that are hit.
+    int* const cells = static_cast<int*>(std::calloc(std::size_t(w) * std::size_t(h) + 1, sizeof(int)));
+    if (!cells)
+        throw std::bad_alloc();
     for (int x = 0; x < w; ++x)
-        hits[x] = new int[std::size_t(h)]();
+        hits[x] = cells + std::size_t(x) * std::size_t(h);
     return hits.release();
 }
 
@@ -192,8 +201,8 @@ void delete_hits(int** hits, int w)
 {
     if (!hits)
         return;
-    for (int x = 0; x < w; ++x)
-        delete[] hits[x];
+    if (w > 0)
+        std::free(hits[0]);
     delete[] hits;
 }
 

@@ -13,8 +13,9 @@
 constexpr int from_root = 1;   // chords follow the orbit of r; clear: complete
 constexpr int on_the_fly = 2;  // calcul counts into hits; clear: stored list
 
-// Allocates a w x h hit map, all zero, indexed [column][row]. Throws
-// std::bad_alloc with nothing left allocated.
+// Allocates a w x h hit map, all zero, indexed [column][row], its columns
+// one after the other in one block. Throws std::bad_alloc with nothing left
+// allocated.
 int** new_hits(int w, int h);
 // Releases a hit map of w columns; accepts null.
 void delete_hits(int** hits, int w);

@@ -29,10 +29,12 @@ inline bool cells_fit(const pixel_map& map)
     return std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
 }
 
-// A private hit grid, column after column (cell X * h + Y), and the pixel
-// mapping it is counted with.
+// A hit grid, column after column (cell X * h + Y), and the pixel mapping
+// it is counted with: a private grid, or the hit map itself, whose counts
+// saturate at INT_MAX.
 struct grid {
     std::uint32_t* cells;
+    bool saturating;
     pixel_map map;
     // 1 / map.divisor when the divisor is a power of two: a division by it
     // then gives exactly the product by its inverse. Otherwise 0.

@@ -10,6 +10,7 @@
 
 #include <hwy/highway.h>
 
+#include <climits>
 #include <cstring>
 
 #include "kernels_fast.h"
@@ -34,8 +35,15 @@ constexpr std::size_t pending_size = batch + hn::MaxLanes(DU());
 // cell waits for the one before it: the cells are taken from `ways` parts of
 // the batch in turn, so that two increments of the same cell lie far enough
 // apart not to stall.
-void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t used)
+void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
 {
+    std::uint32_t* const cells = g.cells;
+    if (g.saturating) {
+        for (std::size_t k = 0; k < used; ++k)
+            if (cells[pending[k]] != std::uint32_t(INT_MAX))
+                ++cells[pending[k]];
+        return;
+    }
     constexpr std::size_t ways = 8;
     const std::size_t part = used / ways;
     for (std::size_t k = 0; k < part; ++k)
@@ -157,12 +165,12 @@ void count_rows_with(const lines& chords, int j_begin, int j_end, const grid& g)
             r.meet(chords, i, x, y);
             used += map.collect(x, y, hn::FirstN(df, std::size_t(j - i)), pending + used);
             if (used >= batch) {
-                count_cells(g.cells, pending, used);
+                count_cells(g, pending, used);
                 used = 0;
             }
         }
     }
-    count_cells(g.cells, pending, used);
+    count_cells(g, pending, used);
 }
 
 void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
@@ -212,7 +220,7 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
         hn::LoadInterleaved2(df, xy + 2 * t, x, y);
         used += map.collect(x, y, hn::FirstN(df, hn::Lanes(df)), pending + used);
         if (used >= batch) {
-            count_cells(g.cells, pending, used);
+            count_cells(g, pending, used);
             used = 0;
         }
     }
@@ -222,7 +230,7 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
         hn::LoadInterleaved2(df, last, x, y);
         used += map.collect(x, y, hn::FirstN(df, std::size_t(end - t)), pending + used);
     }
-    count_cells(g.cells, pending, used);
+    count_cells(g, pending, used);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
