@@ -266,15 +266,19 @@ std::uint64_t Cchryzode::calcul_bytes() const
 {
     if (m < 1)
         return 0;
-    // points, seq, the two chord-end lists and what the fast loops add
+    // Everything held at the peak, counted as if held at once: points, seq,
+    // the two chord-end lists, what the fast loops add (their grids also
+    // serve the counting pass of the drawing), the hit map and, stored, the
+    // list; then the page tables and the allocator's slack over all of it.
     const int chords = planned_chords();
-    const int w = (type & on_the_fly) ? bmp->w : 0, h = bmp->h;
-    const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
-                                std::uint64_t(chords) * 2 * sizeof(Cpoint) +
-                                (fast ? fast::scratch_bytes(chords, w, h) : 0);
-    if (type & on_the_fly)
-        return bytes + std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
-    return saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+    const int w = bmp->w, h = bmp->h;
+    const std::uint64_t map = std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int)) + sizeof(int);
+    std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
+                          std::uint64_t(chords) * 2 * sizeof(Cpoint) + map +
+                          (fast ? fast::scratch_bytes(chords, w, h) : 0);
+    if (!(type & on_the_fly))
+        bytes = saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+    return saturating_add(bytes, bytes / 256);
 }
 
 bool Cchryzode::calcul()

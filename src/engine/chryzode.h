@@ -56,7 +56,7 @@ public:
     // needs cannot be had or when cancelled; the model is then exactly as
     // before the call.
     bool calcul();
-    // Memory the next calcul needs, in bytes (saturating).
+    // Memory the next calcul and render need at most, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
     // One-line description; text must hold 104 bytes.
     void status(char* text) const;

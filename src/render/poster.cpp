@@ -28,17 +28,13 @@ int color(const rgb& c)
     return makecol(c.r, c.g, c.b);
 }
 
-// Bytes the picture needs at its peak: the bitmap, what the computation
-// holds, and in stored mode the hit map that the drawing builds beside the
-// kept list of points.
+// Bytes the picture needs at its peak: the bitmap, and what the computation
+// and the drawing hold.
 std::uint64_t picture_bytes(const Cchryzode& model)
 {
     const std::uint64_t w = std::uint64_t(model.bmp->w), h = std::uint64_t(model.bmp->h);
     const std::uint64_t bitmap = h * (w * sizeof(std::uint32_t) + sizeof(void*));
-    const std::uint64_t need = saturating_add(bitmap, model.calcul_bytes());
-    if (model.type & on_the_fly)
-        return need;
-    return saturating_add(need, w * (sizeof(int*) + h * sizeof(int)));
+    return saturating_add(bitmap, model.calcul_bytes());
 }
 
 }
