@@ -28,10 +28,14 @@ public:
     int fg1, fg2, bg;
     int count;        // entries of seq; chords 1 to count - 1
     Cpoint* points;   // m points on the unit circle
+    int points_m;     // the m that points were placed for
     int* seq;         // chord list as point indexes
     Cpoint* inters;   // stored mode: every intersection, pair by pair
     int** hits;       // intersection count per pixel, [column][row]; transient
     int hits_w, hits_h;  // size of hits when it was made
+    // A drawn hit map kept for the next computation of the same size.
+    int** spare_hits;
+    int spare_w, spare_h;
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
@@ -67,6 +71,11 @@ public:
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.
     bool rerender();
+
+    // A zero hit map of w x h: the spare one when it has that size.
+    int** take_hits(int w, int h);
+    // Keeps the map just drawn as the spare one, or releases it.
+    void keep_spare();
 
     // Number of pairs of chords of the current chord list.
     std::int64_t pairs() const;

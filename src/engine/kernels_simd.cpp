@@ -35,22 +35,28 @@ constexpr std::size_t pending_size = batch + hn::MaxLanes(DU());
 // cell waits for the one before it: the cells are taken from `ways` parts of
 // the batch in turn, so that two increments of the same cell lie far enough
 // apart not to stall.
-void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
+template <bool saturating>
+void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t used)
 {
-    std::uint32_t* const cells = g.cells;
-    if (g.saturating) {
-        for (std::size_t k = 0; k < used; ++k)
-            if (cells[pending[k]] != std::uint32_t(INT_MAX))
-                ++cells[pending[k]];
-        return;
-    }
+    const auto add = [cells](std::uint32_t cell) {
+        if (!saturating || cells[cell] != std::uint32_t(INT_MAX))
+            ++cells[cell];
+    };
     constexpr std::size_t ways = 8;
     const std::size_t part = used / ways;
     for (std::size_t k = 0; k < part; ++k)
         for (std::size_t w = 0; w < ways; ++w)
-            ++cells[pending[w * part + k]];
+            add(pending[w * part + k]);
     for (std::size_t k = ways * part; k < used; ++k)
-        ++cells[pending[k]];
+        add(pending[k]);
+}
+
+void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
+{
+    if (g.saturating)
+        count_cells<true>(g.cells, pending, used);
+    else
+        count_cells<false>(g.cells, pending, used);
 }
 
 #if HWY_TARGET == HWY_AVX2
