@@ -2,8 +2,9 @@
 // that Highway targets (foreach_target) and dispatched at run time. Each one
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
-// division (a product only by the exact inverse of a power of two), and the
-// inside test on the float; only coordinates found inside are converted.
+// division (a product only by the exact inverse of a power of two, see
+// mapper::scaled), and the
+// inside test on the float; no float is ever converted to an int.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -22,7 +23,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 using DF = hn::ScalableTag<float>;
 using DU = hn::RebindToUnsigned<DF>;
-using DI = hn::RebindToSigned<DF>;
 using VF = hn::Vec<DF>;
 using MF = hn::Mask<DF>;
 
@@ -96,9 +96,10 @@ class mapper {
 public:
     explicit mapper(const grid& g)
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
-          divisor(hn::Set(df, g.map.divisor)), inverse(hn::Set(df, g.inverse)),
+          divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
           low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
-          height(hn::Set(df, float(g.map.h))), column(hn::Set(du, std::uint32_t(g.map.h)))
+          height(hn::Set(df, float(g.map.h))), offset(hn::Set(df, float(pixel_limit))),
+          column(hn::Set(du, std::uint32_t(g.map.h))), low_bits(hn::Set(du, pixel_limit - 1))
     {
     }
 
@@ -108,29 +109,37 @@ public:
         const VF fy = hn::Add(cy, scaled(y));
         const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
                                   hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
-        // Lanes outside are zeroed before the conversion, which then
-        // truncates values within (-1, w) and (-1, h); X * h + Y fits in 32
-        // bits (see cells_fit).
-        const auto X = hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElseZero(inside, fx)));
-        const auto Y = hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElseZero(inside, fy)));
-        const auto cell = hn::Add(hn::Mul(X, column), Y);
+        // Most vectors of a large figure have no lane inside.
+        if (hn::AllFalse(df, inside))
+            return 0;
+        const auto cell = hn::Add(hn::Mul(pixel(fx), column), pixel(fy));
         const auto keep = hn::RebindMask(du, inside);
         hn::StoreU(compress(cell, keep), du, out);
         return hn::CountTrue(du, keep);
     }
 
 private:
+    // Inside, trunc(f) is an integer below 2^23 (see cells_fit): adding 2^23
+    // leaves it exactly in the low bits of the float, and no float is ever
+    // converted. Lanes outside give bits of no meaning, never kept.
+    HWY_INLINE hn::Vec<DU> pixel(VF f) const
+    {
+        return hn::And(hn::BitCast(du, hn::Add(hn::Trunc(f), offset)), low_bits);
+    }
+
+    // By a power of two, (scale * v) / divisor is v * (scale / divisor)
+    // rounded once, the same float, except where scale * v overflows or
+    // falls below the normal range: far outside the bitmap, or so close to
+    // the centre that both truncate to the same pixel.
     HWY_INLINE VF scaled(VF v) const
     {
-        const VF p = hn::Mul(scale, v);
-        return by_inverse ? hn::Mul(p, inverse) : hn::Div(p, divisor);
+        return by_inverse ? hn::Mul(v, scale_inverse) : hn::Div(hn::Mul(scale, v), divisor);
     }
 
     const DF df;
     const DU du;
-    const DI di;
-    const VF cx, cy, scale, divisor, inverse, low, width, height;
-    const hn::Vec<DU> column;
+    const VF cx, cy, scale, divisor, scale_inverse, low, width, height, offset;
+    const hn::Vec<DU> column, low_bits;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
