@@ -1,7 +1,7 @@
 // Times the plain (scalar) and the fast loops of the chryzode computation in
 // the same run and prints pairs per second of each, their ratio and the
-// cores the fast path had, the time of a New at the first values, and how
-// the fast path grows with m.
+// cores the fast path had, the time of a New at the first values, the time
+// of a picture across sizes and modes, and how the fast path grows with m.
 #include <allegro.h>
 
 #include <algorithm>
@@ -121,6 +121,28 @@ timing new_time(bool fast)
     return best_time([&] { check(model->calcul() && model->render(), "New"); });
 }
 
+// From computation to drawn picture, on the fast path.
+timing picture_time(int w, int h, int m, int type)
+{
+    auto model = make_model(w, h, 2, m, 1, type);
+    return best_time([&] { check(model->calcul() && model->render(), "picture"); });
+}
+
+void sizes_and_modes()
+{
+    std::printf("\nComputation to drawn picture, fast path, n = 2, zoom 1\n");
+    const timing small = picture_time(640, 480, 20000, on_the_fly);
+    const timing large = picture_time(4096, 4096, 20000, on_the_fly);
+    std::printf("complete, m = 20000, on the fly: 640x480 %.3f s, 4096x4096 %.3f s, ratio %.2f\n", small.wall,
+                large.wall, large.wall / small.wall);
+    const timing stored = picture_time(640, 480, 20000, 0);
+    std::printf("complete, m = 20000, 640x480: stored %.3f s, on the fly %.3f s, ratio %.2f\n", stored.wall,
+                small.wall, stored.wall / small.wall);
+    const timing poster = picture_time(16384, 16384, 1499, from_root | on_the_fly);
+    std::printf("m = 1499, r = 1, from root, on the fly, 16384x16384: %.3f s\n", poster.wall);
+    std::fflush(stdout);
+}
+
 void growth()
 {
     std::printf("\nGrowth of the fast path, complete, on the fly, 640x480, n = 2, zoom 1\n");
@@ -156,6 +178,7 @@ int main()
     const timing s = new_time(false), f = new_time(true);
     std::printf("\nNew at the first values (n = 2, m = 1499, r = 1, from root, on the fly, 640x480):\n"
                 "calcul + render %.2f ms scalar, %.2f ms fast\n", s.wall * 1e3, f.wall * 1e3);
+    sizes_and_modes();
     growth();
     return 0;
 }

@@ -2,9 +2,12 @@
 
 #include <allegro/internal/aintern.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
+#include <new>
 #include <memory>
 #include <vector>
 
@@ -49,7 +52,8 @@ hits_ptr count_stored(const Cpoint* points, std::int64_t n, const BITMAP* bmp, i
 
 // What one computation builds before it replaces the model's arrays.
 struct figure {
-    std::unique_ptr<Cpoint[]> points;
+    std::unique_ptr<Cpoint[]> points;   // null: the model's own serve again
+    const Cpoint* at = nullptr;         // the points the chords join
     std::unique_ptr<int[]> seq;
     int count = 0;
     std::vector<Cpoint> from, to;   // end points of chord c + 1
@@ -62,6 +66,7 @@ void place_points(figure& f, int m)
         const float a = (float(2 * std::int64_t(k)) * 3.141592f) / float(m);
         f.points[k] = Cpoint(float(std::cos(double(a))), float(-std::sin(double(a))));
     }
+    f.at = f.points.get();
 }
 
 void complete_chords(figure& f, int n, int m)
@@ -73,8 +78,8 @@ void complete_chords(figure& f, int n, int m)
     f.from.resize(std::size_t(m - 1));
     f.to.resize(std::size_t(m - 1));
     for (int k = 1; k < m; ++k) {
-        f.from[k - 1] = f.points[k];
-        f.to[k - 1] = f.points[f.seq[k]];
+        f.from[k - 1] = f.at[k];
+        f.to[k - 1] = f.at[f.seq[k]];
     }
 }
 
@@ -118,8 +123,8 @@ void orbit_chords(figure& f, int n, int m, int r)
     f.from.resize(std::size_t(f.count - 1));
     f.to.resize(std::size_t(f.count - 1));
     for (int j = 1; j < f.count; ++j) {
-        f.from[j - 1] = f.points[f.seq[j - 1]];
-        f.to[j - 1] = f.points[f.seq[j]];
+        f.from[j - 1] = f.at[f.seq[j - 1]];
+        f.to[j - 1] = f.at[f.seq[j]];
     }
 }
 
@@ -199,9 +204,16 @@ void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
 
 int** new_hits(int w, int h)
 {
-    hits_ptr hits(new int*[std::size_t(w)](), hits_deleter{w});
+    std::unique_ptr<int*[]> hits(new int*[std::size_t(w)]);
+    if (w == 0)
+        return hits.release();
+    // calloc hands large blocks over as untouched zero pages: a big map
+    // costs only the pages that are hit.
+    int* const cells = static_cast<int*>(std::calloc(std::size_t(w) * std::size_t(h) + 1, sizeof(int)));
+    if (!cells)
+        throw std::bad_alloc();
     for (int x = 0; x < w; ++x)
-        hits[x] = new int[std::size_t(h)]();
+        hits[x] = cells + std::size_t(x) * std::size_t(h);
     return hits.release();
 }
 
@@ -209,16 +221,16 @@ void delete_hits(int** hits, int w)
 {
     if (!hits)
         return;
-    for (int x = 0; x < w; ++x)
-        delete[] hits[x];
+    if (w > 0)
+        std::free(hits[0]);
     delete[] hits;
 }
 
 Cchryzode::Cchryzode(BITMAP* bmp)
     : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
       fg1(makecol(255, 0, 0)), fg2(makecol(255, 255, 0)), bg(makecol(0, 0, 0)),
-      count(0), points(nullptr), seq(nullptr), inters(nullptr), hits(nullptr),
-      hits_w(0), hits_h(0), hits_zoom(0), fast(true)
+      count(0), points(nullptr), points_m(0), seq(nullptr), inters(nullptr), hits(nullptr),
+      hits_w(0), hits_h(0), hits_zoom(0), spare_hits(nullptr), spare_w(0), spare_h(0), fast(true)
 {
 }
 
@@ -228,6 +240,7 @@ Cchryzode::~Cchryzode()
     delete[] seq;
     delete[] inters;
     delete_hits(hits, hits_w);
+    delete_hits(spare_hits, spare_w);
     if (bmp)
         destroy_bitmap(bmp);
 }
@@ -274,16 +287,18 @@ std::uint64_t Cchryzode::calcul_bytes() const
 {
     if (m < 1)
         return 0;
-    // points, seq, the two chord-end lists, the hit map and what the fast
-    // loops add
+    // Everything held at the peak, counted as if held at once: points, seq,
+    // the two chord-end lists, what the fast loops add (their grids also
+    // serve the counting pass of the drawing), the hit map and, stored, the
+    // list; then the page tables and the allocator's slack over all of it.
     const int chords = planned_chords();
     const int w = bmp->w, h = bmp->h;
-    const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
-                                std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
-                                (fast ? fast::scratch_bytes(chords, w, h) : 0);
-    if (type & on_the_fly)
-        return bytes;
-    return saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+    std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
+                          std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
+                          (fast ? fast::scratch_bytes(chords, w, h) : 0);
+    if (!(type & on_the_fly))
+        bytes = saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+    return saturating_add(bytes, bytes / 256);
 }
 
 std::uint64_t Cchryzode::rerender_bytes() const
@@ -303,7 +318,12 @@ bool Cchryzode::calcul()
     std::unique_ptr<Cpoint[]> new_list;
     try {
         if (m >= 1) {
-            place_points(f, m);
+            // The points depend on m alone: a figure that differs in n or r
+            // keeps them.
+            if (points && points_m == m)
+                f.at = points;
+            else
+                place_points(f, m);
             if (type & from_root)
                 orbit_chords(f, n, m, r);
             else
@@ -314,7 +334,7 @@ bool Cchryzode::calcul()
         bool done;
         if (type & on_the_fly) {
             const pixel_map map(bmp->w, bmp->h, zoom);
-            new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
+            new_map = hits_ptr(take_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
             done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), watch);
         } else {
             // The points are counted here rather than when drawn, so that
@@ -332,9 +352,12 @@ bool Cchryzode::calcul()
         return false;
     }
     // Nothing can fail from here: replace the model's arrays.
-    delete[] points;
+    if (f.points) {
+        delete[] points;
+        points = f.points.release();
+        points_m = m;
+    }
     delete[] seq;
-    points = f.points.release();
     seq = f.seq.release();
     count = f.count;
     // A list left from a stored figure is never read again once the figure
@@ -379,10 +402,36 @@ bool Cchryzode::render()
     // A map made for another bitmap size has nothing to say about this one.
     if (hits && hits_w == w && hits_h == h)
         paint(bmp, hits, fg1, fg2);
-    delete_hits(hits, hits_w);
+    keep_spare();
+    return true;
+}
+
+int** Cchryzode::take_hits(int w, int h)
+{
+    if (!spare_hits || spare_w != w || spare_h != h)
+        return new_hits(w, h);
+    int** const map = spare_hits;
+    spare_hits = nullptr;
+    std::fill(map[0], map[0] + std::size_t(w) * std::size_t(h), 0);
+    return map;
+}
+
+void Cchryzode::keep_spare()
+{
+    // A small map is cleared faster than a new one is faulted in; a large
+    // one is not worth the memory it would hold.
+    constexpr std::uint64_t largest_spare = std::uint64_t(1) << 24;
+    delete_hits(spare_hits, spare_w);
+    spare_hits = nullptr;
+    if (hits && std::uint64_t(hits_w) * std::uint64_t(hits_h) * sizeof(int) <= largest_spare) {
+        spare_hits = hits;
+        spare_w = hits_w;
+        spare_h = hits_h;
+    } else {
+        delete_hits(hits, hits_w);
+    }
     hits = nullptr;
     hits_w = hits_h = 0;
-    return true;
 }
 
 bool Cchryzode::rerender()

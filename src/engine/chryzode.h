@@ -13,8 +13,9 @@
 constexpr int from_root = 1;   // chords follow the orbit of r; clear: complete
 constexpr int on_the_fly = 2;  // calcul counts into hits; clear: stored list
 
-// Allocates a w x h hit map, all zero, indexed [column][row]. Throws
-// std::bad_alloc with nothing left allocated.
+// Allocates a w x h hit map, all zero, indexed [column][row], its columns
+// one after the other in one block. Throws std::bad_alloc with nothing left
+// allocated.
 int** new_hits(int w, int h);
 // Releases a hit map of w columns; accepts null.
 void delete_hits(int** hits, int w);
@@ -27,10 +28,14 @@ public:
     int fg1, fg2, bg;
     int count;        // entries of seq; chords 1 to count - 1
     Cpoint* points;   // m points on the unit circle
+    int points_m;     // the m that points were placed for
     int* seq;         // chord list as point indexes
     Cpoint* inters;   // stored mode: every intersection, pair by pair
     int** hits;       // intersection count per pixel, [column][row]; from calcul to render
     int hits_w, hits_h, hits_zoom;  // bitmap size and zoom hits was made for
+    // A drawn hit map kept for the next computation of the same size.
+    int** spare_hits;
+    int spare_w, spare_h;
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
@@ -55,7 +60,7 @@ public:
     // hit map. False when the memory it needs cannot be had or when
     // cancelled; the model is then exactly as before the call.
     bool calcul();
-    // Memory the next calcul needs, in bytes (saturating).
+    // Memory the next calcul and render need at most, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
     // Memory the next rerender needs, in bytes (saturating).
     std::uint64_t rerender_bytes() const;
@@ -69,6 +74,11 @@ public:
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.
     bool rerender();
+
+    // A zero hit map of w x h: the spare one when it has that size.
+    int** take_hits(int w, int h);
+    // Keeps the map just drawn as the spare one, or releases it.
+    void keep_spare();
 
     // Number of pairs of chords of the current chord list.
     std::int64_t pairs() const;

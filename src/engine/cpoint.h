@@ -2,10 +2,14 @@
 // the intersection of two lines.
 #pragma once
 
+// Default-constructed, a point is left unset: a list of a billion
+// intersections is written once, by the loops that compute it, not zeroed
+// first. Cpoint() or Cpoint{} is the centre.
 struct Cpoint {
     float x;
     float y;
-    Cpoint(float x = 0, float y = 0) : x(x), y(y) {}
+    Cpoint() = default;
+    Cpoint(float x, float y) : x(x), y(y) {}
 };
 
 // Intersection of the line through a and b with the line through c and d.

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <new>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -34,6 +36,10 @@ constexpr std::int64_t largest_unit = std::int64_t(1) << 22;
 // grid is brought back to INT_MAX, where every count saturates anyway.
 constexpr std::int64_t counts_between_clamps = std::int64_t(1) << 31;
 static_assert(INT_MAX + counts_between_clamps == UINT32_MAX, "no private count overflows");
+
+struct free_deleter {
+    void operator()(void* p) const { std::free(p); }
+};
 
 struct unit {
     std::int64_t begin, end;   // rows j, or points t
@@ -136,19 +142,33 @@ void clamp_counts(std::uint32_t* cells, std::size_t n)
         cells[k] = std::min(cells[k], std::uint32_t(INT_MAX));
 }
 
-// Adds a private grid into hits, saturating at INT_MAX.
+// Adds a private grid into hits, saturating at INT_MAX. Cells never hit are
+// left alone, so that the pages of a large map that nothing falls on stay
+// untouched.
 void add_grid(const std::uint32_t* cells, const pixel_map& map, int** hits)
 {
     for (int x = 0; x < map.w; ++x) {
         const std::uint32_t* const column = cells + std::size_t(x) * std::size_t(map.h);
         for (int y = 0; y < map.h; ++y)
-            hits[x][y] = int(std::min(std::int64_t(hits[x][y]) + column[y], std::int64_t(INT_MAX)));
+            if (column[y] != 0)
+                hits[x][y] = int(std::min(std::int64_t(hits[x][y]) + column[y], std::int64_t(INT_MAX)));
     }
 }
 
+// True when the columns of hits lie one after the other, as new_hits makes
+// them: the map is then a grid of its own.
+bool one_block(int** hits, const pixel_map& map)
+{
+    for (int x = 1; x < map.w; ++x)
+        if (hits[x] != hits[0] + std::size_t(x) * std::size_t(map.h))
+            return false;
+    return true;
+}
+
 // Runs count(unit, grid) over the units on private grids of the size of the
-// map, and adds them into hits, saturating at INT_MAX. False, with hits
-// untouched, when cancelled.
+// map, and adds them into hits, saturating at INT_MAX; one thread counts
+// straight into a map made in one block. False, with hits incomplete, when
+// cancelled.
 template <class Count>
 bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
                     const work_watch& watch, const Count& count)
@@ -157,10 +177,6 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     if (job.size() == 0)
         return !watch.cancelled();
     threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
-    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
-    std::vector<std::unique_ptr<std::uint32_t[]>> grids(static_cast<std::size_t>(threads));
-    for (auto& g : grids)
-        g.reset(new std::uint32_t[cells]);
 
     // A power-of-two divisor has an exact inverse: dividing by it and
     // multiplying by its inverse round the same quotient.
@@ -168,11 +184,30 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     const bool power_of_two = map.divisor != 0 && std::fabs(std::frexp(map.divisor, &exponent)) == 0.5f;
     const float inverse = power_of_two ? 1.0f / map.divisor : 0.0f;
 
+    if (threads == 1 && one_block(hits, map)) {
+        static_assert(sizeof(int) == sizeof(std::uint32_t), "a count is read as its unsigned self");
+        const fast_detail::grid g{reinterpret_cast<std::uint32_t*>(hits[0]), true, map, inverse};
+        while (const unit* u = job.next()) {
+            if (watch.cancelled())
+                return false;
+            count(*u, g);
+        }
+        return !watch.cancelled();
+    }
+
+    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
+    // Zero pages from calloc: only the pages that are hit are ever written.
+    std::vector<std::unique_ptr<std::uint32_t[], free_deleter>> grids(static_cast<std::size_t>(threads));
+    for (auto& g : grids) {
+        g.reset(static_cast<std::uint32_t*>(std::calloc(cells, sizeof(std::uint32_t))));
+        if (!g)
+            throw std::bad_alloc();
+    }
+
     const int started = run_workers(
         threads,
         [&](int worker) {
-            const fast_detail::grid g{grids[std::size_t(worker)].get(), map, inverse};
-            std::fill(g.cells, g.cells + cells, 0u);
+            const fast_detail::grid g{grids[std::size_t(worker)].get(), false, map, inverse};
             std::int64_t since_clamp = 0;
             while (const unit* u = job.next()) {
                 if (watch.cancelled()) {

@@ -22,18 +22,22 @@ struct lines {
     const float* c;
 };
 
-// The vector loops form a cell number X * h + Y in float arithmetic, exact
-// up to 2^23 cells (a 4096 x 2048 bitmap).
-constexpr std::uint32_t cell_offset = std::uint32_t(1) << 23;
+// The vector loops read a pixel coordinate below 2^23 out of a float, and
+// number cells X * h + Y in 32 bits: up to 2^32 cells, a 65536 x 65536
+// bitmap.
+constexpr std::uint32_t pixel_limit = std::uint32_t(1) << 23;
 inline bool cells_fit(const pixel_map& map)
 {
-    return std::int64_t(map.w) * map.h <= cell_offset;
+    return map.w <= int(pixel_limit) && map.h <= int(pixel_limit) &&
+           std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
 }
 
-// A private hit grid, column after column (cell X * h + Y), and the pixel
-// mapping it is counted with.
+// A hit grid, column after column (cell X * h + Y), and the pixel mapping
+// it is counted with: a private grid, or the hit map itself, whose counts
+// saturate at INT_MAX.
 struct grid {
     std::uint32_t* cells;
+    bool saturating;
     pixel_map map;
     // 1 / map.divisor when the divisor is a power of two: a division by it
     // then gives exactly the product by its inverse. Otherwise 0.

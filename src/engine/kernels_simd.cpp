@@ -2,7 +2,8 @@
 // that Highway targets (foreach_target) and dispatched at run time. Each one
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
-// division (a product only by the exact inverse of a power of two), and the
+// division (a product only by the exact inverse of a power of two, see
+// mapper::scaled), and the
 // inside test on the float; no float is ever converted to an int.
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
@@ -10,6 +11,7 @@
 
 #include <hwy/highway.h>
 
+#include <climits>
 #include <cstring>
 
 #include "kernels_fast.h"
@@ -33,15 +35,28 @@ constexpr std::size_t pending_size = batch + hn::MaxLanes(DU());
 // cell waits for the one before it: the cells are taken from `ways` parts of
 // the batch in turn, so that two increments of the same cell lie far enough
 // apart not to stall.
+template <bool saturating>
 void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t used)
 {
+    const auto add = [cells](std::uint32_t cell) {
+        if (!saturating || cells[cell] != std::uint32_t(INT_MAX))
+            ++cells[cell];
+    };
     constexpr std::size_t ways = 8;
     const std::size_t part = used / ways;
     for (std::size_t k = 0; k < part; ++k)
         for (std::size_t w = 0; w < ways; ++w)
-            ++cells[pending[w * part + k]];
+            add(pending[w * part + k]);
     for (std::size_t k = ways * part; k < used; ++k)
-        ++cells[pending[k]];
+        add(pending[k]);
+}
+
+void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
+{
+    if (g.saturating)
+        count_cells<true>(g.cells, pending, used);
+    else
+        count_cells<false>(g.cells, pending, used);
 }
 
 #if HWY_TARGET == HWY_AVX2
@@ -81,10 +96,10 @@ class mapper {
 public:
     explicit mapper(const grid& g)
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
-          divisor(hn::Set(df, g.map.divisor)), inverse(hn::Set(df, g.inverse)),
+          divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
           low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
-          height(hn::Set(df, float(g.map.h))), column(hn::Set(df, float(g.map.h))),
-          offset(hn::Set(df, float(cell_offset))), low_bits(hn::Set(du, cell_offset - 1))
+          height(hn::Set(df, float(g.map.h))), offset(hn::Set(df, float(pixel_limit))),
+          column(hn::Set(du, std::uint32_t(g.map.h))), low_bits(hn::Set(du, pixel_limit - 1))
     {
     }
 
@@ -94,27 +109,37 @@ public:
         const VF fy = hn::Add(cy, scaled(y));
         const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
                                   hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
-        // Inside, X * h + Y is an integer below 2^23 (see cells_fit), so
-        // adding 2^23 leaves it exactly in the low bits of the float: no
-        // float is converted to int. Lanes outside are zeroed first.
-        const VF cell = hn::Add(hn::Mul(hn::Trunc(fx), column), hn::Add(hn::Trunc(fy), offset));
-        const auto bits = hn::And(hn::BitCast(du, hn::IfThenElseZero(inside, cell)), low_bits);
+        // Most vectors of a large figure have no lane inside.
+        if (hn::AllFalse(df, inside))
+            return 0;
+        const auto cell = hn::Add(hn::Mul(pixel(fx), column), pixel(fy));
         const auto keep = hn::RebindMask(du, inside);
-        hn::StoreU(compress(bits, keep), du, out);
+        hn::StoreU(compress(cell, keep), du, out);
         return hn::CountTrue(du, keep);
     }
 
 private:
+    // Inside, trunc(f) is an integer below 2^23 (see cells_fit): adding 2^23
+    // leaves it exactly in the low bits of the float, and no float is ever
+    // converted. Lanes outside give bits of no meaning, never kept.
+    HWY_INLINE hn::Vec<DU> pixel(VF f) const
+    {
+        return hn::And(hn::BitCast(du, hn::Add(hn::Trunc(f), offset)), low_bits);
+    }
+
+    // By a power of two, (scale * v) / divisor is v * (scale / divisor)
+    // rounded once, the same float, except where scale * v overflows or
+    // falls below the normal range: far outside the bitmap, or so close to
+    // the centre that both truncate to the same pixel.
     HWY_INLINE VF scaled(VF v) const
     {
-        const VF p = hn::Mul(scale, v);
-        return by_inverse ? hn::Mul(p, inverse) : hn::Div(p, divisor);
+        return by_inverse ? hn::Mul(v, scale_inverse) : hn::Div(hn::Mul(scale, v), divisor);
     }
 
     const DF df;
     const DU du;
-    const VF cx, cy, scale, divisor, inverse, low, width, height, column, offset;
-    const hn::Vec<DU> low_bits;
+    const VF cx, cy, scale, divisor, scale_inverse, low, width, height, offset;
+    const hn::Vec<DU> column, low_bits;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
@@ -155,12 +180,12 @@ void count_rows_with(const lines& chords, int j_begin, int j_end, const grid& g)
             r.meet(chords, i, x, y);
             used += map.collect(x, y, hn::FirstN(df, std::size_t(j - i)), pending + used);
             if (used >= batch) {
-                count_cells(g.cells, pending, used);
+                count_cells(g, pending, used);
                 used = 0;
             }
         }
     }
-    count_cells(g.cells, pending, used);
+    count_cells(g, pending, used);
 }
 
 void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
@@ -210,7 +235,7 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
         hn::LoadInterleaved2(df, xy + 2 * t, x, y);
         used += map.collect(x, y, hn::FirstN(df, hn::Lanes(df)), pending + used);
         if (used >= batch) {
-            count_cells(g.cells, pending, used);
+            count_cells(g, pending, used);
             used = 0;
         }
     }
@@ -220,7 +245,7 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
         hn::LoadInterleaved2(df, last, x, y);
         used += map.collect(x, y, hn::FirstN(df, std::size_t(end - t)), pending + used);
     }
-    count_cells(g.cells, pending, used);
+    count_cells(g, pending, used);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)

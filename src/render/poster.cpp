@@ -32,8 +32,8 @@ int color(const rgb& c)
     return makecol(c.r, c.g, c.b);
 }
 
-// Bytes the picture needs at its peak: the bitmap and what the computation
-// holds.
+// Bytes the picture needs at its peak: the bitmap, and what the computation
+// and the drawing hold.
 std::uint64_t picture_bytes(const Cchryzode& model)
 {
     const std::uint64_t w = std::uint64_t(model.bmp->w), h = std::uint64_t(model.bmp->h);

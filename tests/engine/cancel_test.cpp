@@ -1,6 +1,7 @@
 // Cancelling a computation or a rendering from another thread: whenever it
 // lands, the model and the bitmap stay as they were, and the next
-// computation gives what an uncancelled one gives.
+// computation gives what an uncancelled one gives. Also two faults that
+// show only on figures of thousands of chords or after a change of bitmap.
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -138,6 +139,33 @@ TEST(Cancel, RenderAndRerender)
             ASSERT_TRUE(model->rerender());
             EXPECT_TRUE(same_pixels(model->bmp, shown.get()));
         }
+}
+
+// The fast loops divide by a zoom that is no power of two as the plain ones
+// do: a last-bit difference moves a few pixels among millions of pairs.
+TEST(FastLoops, MatchThePlainOnesAtAnOddZoom)
+{
+    for (const int type : {0, on_the_fly}) {
+        auto plain = make_model(160, 120, 7, 2000, 0, type, 3);
+        auto fast = make_model(160, 120, 7, 2000, 0, type, 3);
+        plain->set_fast(false);
+        ASSERT_TRUE(plain->calcul() && plain->render() && fast->calcul() && fast->render());
+        EXPECT_TRUE(same_pixels(plain->bmp, fast->bmp)) << "type " << type;
+    }
+}
+
+// A hit map counted for another bitmap size draws nothing but the
+// background.
+TEST(Render, IgnoresAMapOfAnotherSize)
+{
+    auto model = make_model(64, 48, 2, 300, 0, on_the_fly);
+    ASSERT_TRUE(model->calcul());
+    destroy_bitmap(model->bmp);
+    model->set_bmp(create_bitmap(32, 24));
+    ASSERT_TRUE(model->render());
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(getpixel(model->bmp, x, y), model->bg) << x << ", " << y;
 }
 
 }

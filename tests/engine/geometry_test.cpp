@@ -42,7 +42,7 @@ TEST(Inter, NotANumberPropagates)
 
 TEST(Cpoint, DefaultsToOrigin)
 {
-    Cpoint* a = new Cpoint[3];
+    Cpoint* a = new Cpoint[3]();
     EXPECT_TRUE(is_centre(a[2]));
     delete[] a;
 }
