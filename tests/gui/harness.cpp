@@ -6,9 +6,6 @@
 #include <deque>
 #include <thread>
 
-#include "chryzode.h"
-#include "gui.h"
-
 namespace gui_test {
 
 namespace {
@@ -25,8 +22,6 @@ int scancode_of(int c)
 {
     if (c >= 'a' && c <= 'z')
         return KEY_A + (c - 'a');
-    if (c >= 'A' && c <= 'Z')
-        return KEY_A + (c - 'A');
     if (c >= '0' && c <= '9')
         return KEY_0 + (c - '0');
     switch (c) {
@@ -35,19 +30,8 @@ int scancode_of(int c)
     case 27: return KEY_ESC;
     case '\t': return KEY_TAB;
     case 8: return KEY_BACKSPACE;
-    case '-': return KEY_MINUS;
-    case '.': return KEY_STOP;
-    case '/': return KEY_SLASH;
     default: return 0;
     }
-}
-
-int focused_entry()
-{
-    for (int i = 0; active_dialog && active_dialog[i].proc; ++i)
-        if (active_dialog[i].flags & D_GOTFOCUS)
-            return i;
-    return -1;
 }
 
 // Conditions that hold are passed over; then one key is typed.
@@ -62,9 +46,8 @@ void type_next()
 }
 
 // Every pass of a dialog, a menu or an alert asks for the mouse buttons: the
-// typist's turn. Allegro's double-click timer asks too, from a thread of its
-// own (for a while after start-up and after each click): it gets the buttons
-// alone.
+// typist's turn. Allegro's double-click timer asks from a thread of its own:
+// it gets the buttons alone.
 int typist_mouse_b()
 {
     if (std::this_thread::get_id() != program_thread)
@@ -74,55 +57,54 @@ int typist_mouse_b()
     if (now - last_pass > std::chrono::milliseconds(200))
         idle_since = now;
     last_pass = now;
+    const std::size_t left = queue.size();
     if (keypressed()) {
         idle_since = now;
     } else if (gave_up) {
         simulate_ukeypress(27, KEY_ESC);
-    } else {
-        const std::size_t left = queue.size();
-        type_next();
-        if (queue.size() != left)
-            idle_since = now;
-        else if (now - idle_since > std::chrono::duration<double>(patience_seconds)) {
-            ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, open dialog \""
-                          << dialog_title() << "\", focus on entry " << focused_entry() << ", alert \""
-                          << alert_text() << "\"";
-            queue.clear();
-            gave_up = true;
-        }
+    } else if (type_next(), queue.size() != left) {
+        idle_since = now;
+    } else if (now - idle_since > std::chrono::seconds(15)) {
+        ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, dialog \"" << dialog_title()
+                      << "\", alert \"" << alert_text() << "\"";
+        queue.clear();
+        gave_up = true;
     }
     return allegro_mouse_b();
 }
 
-bool started = false;
+}
 
+steps operator+(steps a, const steps& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 step keystroke(int c) { return {c, scancode_of(c), nullptr}; }
 step press(int scancode) { return {0, scancode, nullptr}; }
-step alt(int scancode) { return press(scancode); }
 step when(std::function<bool()> ready) { return {0, 0, std::move(ready)}; }
+const step ok = keystroke('\r');
+
+step look(std::function<bool()> ready, std::function<void()> check)
+{
+    return when([ready, check] { return ready() && (check(), true); });
+}
 
 steps text(const char* utf8)
 {
     steps s;
-    const char* p = utf8;
-    while (const int c = ugetxc(&p))
+    while (const int c = ugetxc(&utf8))
         s.push_back(keystroke(c));
     return s;
 }
 
-steps clear_field(int chars)
-{
-    steps s{press(KEY_END)};
-    for (int i = 0; i < chars; ++i)
-        s.push_back(keystroke(8));
-    return s;
-}
+steps menu(int menu_scancode, int item) { return {press(menu_scancode), keystroke(item)}; }
 
-steps menu(int menu_scancode, int item)
+steps open_dialog(int menu_scancode, int item, const char* title)
 {
-    return {alt(menu_scancode), keystroke(item)};
+    const std::string wanted = title;
+    return menu(menu_scancode, item) + steps{when([wanted] { return dialog_title() == wanted; })};
 }
 
 step tab_to(int entry)
@@ -135,10 +117,26 @@ step tab_to(int entry)
     });
 }
 
-steps operator+(steps a, const steps& b)
+steps fill(int entry, int chars, const char* value)
 {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    steps s{tab_to(entry), press(KEY_END)};
+    for (int i = 0; i < chars; ++i)
+        s.push_back(keystroke(8));
+    return s + text(value);
+}
+
+steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
+
+steps new_figure(const figure& f)
+{
+    // Entries of the New chryzode dialog: n, m, r, zoom; From root, Complete, On the fly, Stored.
+    const auto number = [](int value) { return std::to_string(value); };
+    steps s = open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
+              push(f.type & on_the_fly ? 18 : 19) + fill(5, 5, number(f.n).c_str()) +
+              fill(7, 5, number(f.m).c_str()) + fill(11, 5, number(f.zoom).c_str());
+    if (f.type & from_root)
+        s = s + fill(9, 5, number(f.r).c_str());
+    return s + steps{ok};
 }
 
 void type(const steps& s)
@@ -148,26 +146,20 @@ void type(const steps& s)
     queue.insert(queue.end(), s.begin(), s.end());
 }
 
-bool typed_all()
-{
-    return queue.empty() && !gave_up;
-}
-
 bool run_main_until(const std::function<bool()>& done, double seconds)
 {
     const auto end = clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
+    while (!done())
         if (clock::now() > end || !update_main_dialog())
             return false;
-    }
     return true;
 }
 
 bool finish_typing(double seconds)
 {
-    const bool done = run_main_until(
-        [] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); }, seconds);
-    return done && !gave_up;
+    return run_main_until([] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); },
+                          seconds) &&
+           !gave_up;
 }
 
 bool run_main_to_end(double seconds)
@@ -179,10 +171,7 @@ bool run_main_to_end(double seconds)
     return true;
 }
 
-bool main_window_active()
-{
-    return active_dialog == main_dialog;
-}
+bool main_window_active() { return active_dialog == main_dialog; }
 
 std::string dialog_title()
 {
@@ -192,8 +181,8 @@ std::string dialog_title()
     return static_cast<const char*>(active_dialog[1].dp);
 }
 
-// Allegro's alert box: three centred lines under a shadowed box. Its file
-// selector starts alike, with a button after one line.
+// Allegro's alert: three centred lines in a shadowed box, then the buttons.
+// Its file selector starts alike, with a button after one line.
 bool alert_showing()
 {
     return active_dialog && active_dialog[0].proc == _gui_shadow_box_proc &&
@@ -204,47 +193,17 @@ std::string alert_text()
 {
     if (!alert_showing())
         return "";
-    std::string lines;
-    for (int i = 1; i <= 3; ++i) {
-        if (i > 1)
-            lines += '\n';
-        if (active_dialog[i].dp)
-            lines += static_cast<const char*>(active_dialog[i].dp);
-    }
-    return lines;
-}
-
-std::vector<std::string> alert_buttons()
-{
-    std::vector<std::string> buttons;
-    if (!alert_showing())
-        return buttons;
+    const auto text = [](int i) { return std::string(active_dialog[i].dp ? static_cast<const char*>(active_dialog[i].dp) : ""); };
+    std::string said = text(1) + "\n" + text(2) + "\n" + text(3) + " [";
     for (int i = 4; i <= 6; ++i)
         if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
-            buttons.push_back(static_cast<const char*>(active_dialog[i].dp));
-    return buttons;
+            said += (said.back() == '[' ? "" : "|") + text(i);
+    return said + "]";
 }
 
-BITMAP* view()
-{
-    return static_cast<BITMAP*>(main_dialog[view_entry].dp);
-}
-
-std::string status_line()
-{
-    return static_cast<const char*>(main_dialog[status_bar_entry].dp);
-}
-
-bitmap_ptr engine_picture(int n, int m, int r, int type, int zoom)
-{
-    const Cchryzode& program = the_model();
-    Cchryzode model(create_bitmap(view()->w, view()->h));
-    model.set_colors(program.fg1, program.fg2, program.bg);
-    model.set(n, m, r, type);
-    model.set_zoom(zoom);
-    EXPECT_TRUE(model.calcul() && model.render());
-    return copy_of(model.bmp);
-}
+std::string field_text(int entry) { return static_cast<const char*>(active_dialog[entry].dp); }
+BITMAP* view() { return static_cast<BITMAP*>(main_dialog[view_entry].dp); }
+std::string status_line() { return static_cast<const char*>(main_dialog[status_bar_entry].dp); }
 
 bitmap_ptr copy_of(BITMAP* b)
 {
@@ -261,25 +220,41 @@ bitmap_ptr screen_copy()
     return copy;
 }
 
-long different_pixels(BITMAP* a, BITMAP* b, int x, int y, int w, int h)
+bitmap_ptr engine_picture(const figure& f)
+{
+    const Cchryzode& program = the_model();
+    Cchryzode model(create_bitmap(view()->w, view()->h));
+    model.set_colors(program.fg1, program.fg2, program.bg);
+    model.set(f.n, f.m, f.r, f.type);
+    model.set_zoom(f.zoom);
+    EXPECT_TRUE(model.calcul() && model.render());
+    return copy_of(model.bmp);
+}
+
+long different_pixels(BITMAP* a, BITMAP* b)
 {
     if (a->w != b->w || a->h != b->h)
         return -1;
-    if (w == 0) {
-        w = a->w;
-        h = a->h;
-    }
     long differ = 0;
-    for (int j = y; j < y + h; ++j)
-        for (int i = x; i < x + w; ++i)
-            differ += getpixel(a, i, j) != getpixel(b, i, j);
+    for (int y = 0; y < a->h; ++y)
+        for (int x = 0; x < a->w; ++x)
+            differ += getpixel(a, x, y) != getpixel(b, x, y);
+    return differ;
+}
+
+long view_differs_on_screen()
+{
+    const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
+    const bitmap_ptr shot = screen_copy();
+    long differ = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < view()->w; ++x)
+            differ += getpixel(shot.get(), x, y) != getpixel(view(), x, y);
     return differ;
 }
 
 void program_test::SetUp()
 {
-    ASSERT_FALSE(started) << "one program per process: run each test on its own (ctest does)";
-    started = true;
     ASSERT_TRUE(start_up());
     allegro_mouse_b = gui_mouse_b;
     program_thread = std::this_thread::get_id();

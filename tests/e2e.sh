@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# End to end: the built program driven with real X input as a user drives
+# it, through every command, its pictures checked against quorvane-render's.
+#   tests/with_xvfb.sh bash tests/e2e.sh QUORVANE QUORVANE_RENDER REFUSALS_LIBRARY
+set -euo pipefail
+quorvane=$1
+render=$2
+refusals=$3
+work=$(mktemp -d)
+pid=
+cleanup() {
+  # Allegro blocks SIGTERM.
+  if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+# The sanitizers' run-time library is loaded first all the same.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+# Polls every 0.1 s until the command succeeds; fails after $1 seconds.
+wait_for() {
+  local deadline=$((SECONDS + $1)) what=$2
+  shift 2
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || fail "waited for $what"
+    sleep 0.1
+  done
+}
+# A checksum of the screen's rectangle W H X Y, and the colour of a pixel.
+region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
+pixel() { import -window root -crop "1x1+$1+$2" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
+changed() { [ "$(region "$@")" != "$before" ]; }
+# Allegro's dialogs are white inside: one is open when the 200 pixels left of
+# its bottom-right corner are.
+dialog_at() {
+  [ "$(import -window root -crop "200x1+$(($1 - 199))+$2" +repage -depth 8 -format '%k %[hex:p{0,0}]' info:)" = "1 FFFFFF" ]
+}
+no_dialog_at() { ! dialog_at "$1" "$2"; }
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+# Pixels of the screen's rows $1 to $2 - 1 that differ from the picture $3.
+differing_rows() {
+  import -window root -crop "640x$(($2 - $1))+0+$1" +repage "$work/shot.png"
+  convert "$3" -crop "640x$(($2 - $1))+0+$1" +repage "$work/rows.png"
+  compare -metric AE "$work/shot.png" "$work/rows.png" null: 2>&1 || true
+}
+
+start() {
+  "$@" 2>"$work/stderr" &
+  pid=$!
+  window=$(xdotool search --sync --name '^Quorvane - a chryzode explorer$' | head -n 1)
+  xdotool windowfocus --sync "$window"
+  # The pointer rests on the status bar, away from the dialogs.
+  xdotool mousemove --sync 630 472
+  status_bar() { [ "$(pixel 600 470)" = FFFFFF ]; }
+  wait_for 10 "the main window" status_bar
+}
+finish() {
+  wait_for 10 "the program to end" ended
+  status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" = "$1" ] || fail "exit status $status: $(cat "$work/stderr")"
+}
+# Alt+letter opens a menu, the item's letter picks it.
+menu() { xdotool key --delay 150 "alt+$1" "$2"; }
+# Keys only: Tab moves the focus in table order.
+keys() { xdotool key --delay 20 "$@"; }
+text() {
+  local c out=()
+  for ((i = 0; i < ${#1}; i++)); do
+    c=${1:i:1}
+    case $c in /) out+=(slash) ;; .) out+=(period) ;; -) out+=(minus) ;; _) out+=(underscore) ;; *) out+=("$c") ;; esac
+  done
+  keys "${out[@]}"
+}
+# Clears the focused field of up to $1 characters, types $2, then Tab.
+field() {
+  keys End $(printf 'BackSpace %.0s' $(seq "$1"))
+  text "$2"
+  keys Tab
+}
+
+# Without a display, or without a screen mode, the program says so and stops.
+if env -u DISPLAY "$quorvane" 2>"$work/stderr"; then fail "ran without a display"; fi
+grep -q "xvfb-run" "$work/stderr" || fail "no hint at xvfb-run: $(cat "$work/stderr")"
+if QUORVANE_REFUSE_GFX=all LD_PRELOAD=$refusals timeout 20 "$quorvane" 2>"$work/stderr"; then fail "ran without a mode"; fi
+grep -q "no 640x480 window or screen mode can be opened" "$work/stderr" || fail "$(cat "$work/stderr")"
+
+start "$quorvane"
+# New: Tab order OK, Cancel, n, m, r, zoom, From root, Complete, On the fly, Stored.
+menu c n
+wait_for 10 "the New chryzode dialog" dialog_at 517 387
+keys Tab Tab Tab
+field 5 3; field 5 1201; keys Tab; field 5 2
+keys Tab space Tab Tab space Return
+"$render" -n 3 -m 1201 --complete --stored --zoom 2 -o "$work/expected.bmp"
+figure_shown() { [ "$(differing_rows 20 460 "$work/expected.bmp")" = 0 ]; }
+wait_for 30 "the figure" figure_shown
+
+before=$(region 640 20 0 460)
+menu z o
+wait_for 30 "the status line at zoom 1:4" changed 640 20 0 460
+
+# Colors: Tab order OK, Cancel, then the nine fields row by row.
+menu c c
+wait_for 10 "the Colors dialog" dialog_at 517 387
+keys Tab Tab Tab
+field 3 0; field 3 128; field 3 255; field 3 255; field 3 255; field 3 255; field 3 20; field 3 30; field 3 40
+keys space
+wait_for 10 "the Colors dialog to close" no_dialog_at 517 387
+before=$(region 640 400 0 40)
+menu c r
+wait_for 30 "the figure in its new colours" changed 640 400 0 40
+
+# Graphics Mode: the list comes after OK and Cancel; 800x600 Windowed is two rows down.
+menu f g
+wait_for 10 "the Graphics mode dialog" dialog_at 517 387
+keys Tab Tab Tab Down Down Return
+window_800x600() { xdotool getwindowgeometry "$window" | grep -q 'Geometry: 800x600'; }
+wait_for 10 "an 800x600 window" window_800x600
+xdotool windowfocus --sync "$window"
+xdotool mousemove --sync 790 592
+status_bar_800() { [ "$(pixel 760 590)" = FFFFFF ]; }
+wait_for 10 "the 800x600 status bar" status_bar_800
+before=$(region 800 500 0 40)
+menu c r
+wait_for 30 "the figure at 800x600" changed 800 500 0 40
+
+# Save image as: the selector (400x300 at (200, 150)), its path typed over,
+# Tab past the list to OK; then "Save as" (300x150 at (250, 225)), the name
+# after OK and Cancel.
+menu f s
+wait_for 10 "the directory selector" dialog_at 597 447
+keys End
+xdotool key --repeat 120 BackSpace
+text "$work/"
+keys Tab Tab space
+wait_for 10 "the Save as dialog" dialog_at 547 372
+keys Tab Tab Tab
+field 10 e2e.bmp
+keys Return
+saved() { [ -s "$work/e2e.bmp" ]; }
+wait_for 10 "the saved picture" saved
+wait_for 10 "the Save as dialog to close" no_dialog_at 547 372
+menu f q
+finish 0
+"$render" -n 3 -m 1201 --complete --stored --zoom 4 --size 800x600 \
+  --fg1 0,128,255 --fg2 255,255,255 --bg 20,30,40 -o "$work/expected.bmp"
+differ=$(compare -metric AE "$work/e2e.bmp" "$work/expected.bmp" null: 2>&1) || true
+[ "$differ" = 0 ] || fail "the saved picture is not quorvane-render's: $differ pixels differ"
+
+# No mode can be set again after a refused change: the program says so and stops.
+start env LD_PRELOAD="$refusals" QUORVANE_REFUSE_GFX=after-first "$quorvane"
+menu f g
+wait_for 10 "the Graphics mode dialog" dialog_at 517 387
+xdotool key Return
+finish 1
+grep -q "no 640x480 graphics mode can be set again" "$work/stderr" || fail "$(cat "$work/stderr")"
+
+# quorvane-render tells its steps on a terminal only.
+progress=$(script -qec "$render -m 401 -o $work/r.bmp" /dev/null)
+grep -q "computing 19900 pairs: done in" <<<"$progress" || fail "no progress on a terminal: $progress"
+[ -z "$("$render" -m 401 -o "$work/r.bmp" 2>&1)" ] || fail "progress off a terminal"
+echo PASS
