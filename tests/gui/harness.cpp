@@ -66,7 +66,7 @@ int typist_mouse_b()
         idle_since = now;
     } else if (now - idle_since > std::chrono::seconds(15)) {
         ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, dialog \"" << dialog_title()
-                      << "\", alert \"" << alert_text() << "\"";
+                      << "\"" << (alert_showing() ? ", an alert" : "");
         queue.clear();
         gave_up = true;
     }
@@ -89,6 +89,11 @@ const step ok = keystroke('\r');
 step look(std::function<bool()> ready, std::function<void()> check)
 {
     return when([ready, check] { return ready() && (check(), true); });
+}
+
+step now(std::function<void()> check)
+{
+    return when([check] { return check(), true; });
 }
 
 steps text(const char* utf8)
@@ -189,16 +194,17 @@ bool alert_showing()
            active_dialog[1].proc == _gui_ctext_proc && active_dialog[2].proc == _gui_ctext_proc;
 }
 
-std::string alert_text()
+steps note_alert(std::string& into)
 {
-    if (!alert_showing())
-        return "";
-    const auto text = [](int i) { return std::string(active_dialog[i].dp ? static_cast<const char*>(active_dialog[i].dp) : ""); };
-    std::string said = text(1) + "\n" + text(2) + "\n" + text(3) + " [";
-    for (int i = 4; i <= 6; ++i)
-        if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
-            said += (said.back() == '[' ? "" : "|") + text(i);
-    return said + "]";
+    return {look(alert_showing, [&into] {
+                const auto text = [](int i) { return std::string(active_dialog[i].dp ? static_cast<const char*>(active_dialog[i].dp) : ""); };
+                into = text(1) + "\n" + text(2) + "\n" + text(3) + " [";
+                for (int i = 4; i <= 6; ++i)
+                    if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
+                        into += (into.back() == '[' ? "" : "|") + text(i);
+                into += "]";
+            }),
+            ok};
 }
 
 std::string field_text(int entry) { return static_cast<const char*>(active_dialog[entry].dp); }

@@ -1,16 +1,13 @@
 // The program's GUI in-process, on the test's own X display: keys typed into
-// its dialogs as a user types them, and what it shows read back.
+// its dialogs as a user types them, and what it shows read back. One program
+// per process: each test runs as a process of its own under a private Xvfb.
 //
-// One program per process: each test runs as a process of its own under a
-// private Xvfb (add_gui_test in tests/CMakeLists.txt). The fixture
-// program_test starts the program before the test and shuts it down after.
-//
-// type() queues steps; the typist types one step whenever the GUI waits for
-// input (a pass of a dialog, a menu or an alert) with the key buffer empty.
-// A step is a key, or a condition to wait for before the next key. alert()
-// empties the key buffer when it opens: wait with when(alert_showing) before
-// typing into one. When nothing is left to type for 15 s while the GUI
-// waits, the typist gives up and types Escape until the next type().
+// type() queues steps; the typist types one whenever the GUI waits for input
+// (a pass of a dialog, a menu or an alert) with the key buffer empty. A step
+// is a key, or a condition to wait for before the next key. alert() empties
+// the key buffer when it opens: wait for it before typing into it. With
+// nothing left to type for 15 s while the GUI waits, the typist gives up and
+// types Escape until the next type().
 #pragma once
 
 #include <functional>
@@ -38,21 +35,21 @@ steps operator+(steps a, const steps& b);
 step keystroke(int c);                   // a character (letters, digits and controls get their scancode)
 step press(int scancode);                // a key without a character: KEY_END, KEY_DOWN, Alt+letter
 step when(std::function<bool()> ready);  // wait until ready() holds
-// Runs check() once ready() holds, before the next key.
-step look(std::function<bool()> ready, std::function<void()> check);
+step look(std::function<bool()> ready, std::function<void()> check);  // check() once ready() holds
+step now(std::function<void()> check);   // check() before the next key
 extern const step ok;                    // Return: the OK button of every command dialog
 steps text(const char* utf8);
 steps menu(int menu_scancode, int item);                       // Alt+letter, then the item's letter
 steps open_dialog(int menu_scancode, int item, const char* title);
 step tab_to(int entry);                                        // Tab until that entry has the focus
-steps fill(int entry, int chars, const char* value);           // clear a field, type value
+steps fill(int entry, int chars, const char* value);           // a field cleared, then value
 steps push(int entry);                                         // a button or radio button
+steps note_alert(std::string& into);                           // the alert's text, then OK
 
 struct figure {
     int n, m, r, type, zoom;
 };
-// Opens New, types the figure's values and confirms.
-steps new_figure(const figure& f);
+steps new_figure(const figure& f);   // New, the figure's values, OK
 
 void type(const steps& s);
 // Runs the main loop until everything typed is taken and the main window is
@@ -64,7 +61,6 @@ bool run_main_to_end(double seconds = 20);
 bool main_window_active();
 std::string dialog_title();   // the open command dialog's, "" if none
 bool alert_showing();
-std::string alert_text();     // its three lines joined by '\n', then " [" and its buttons "]"
 std::string field_text(int entry);
 BITMAP* view();
 std::string status_line();
@@ -74,13 +70,10 @@ struct bitmap_deleter {
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
 bitmap_ptr copy_of(BITMAP* b);
-bitmap_ptr screen_copy();     // without the mouse pointer
-// The engine's picture of a figure on the view's size, in the model's colours.
-bitmap_ptr engine_picture(const figure& f);
-// Pixels that differ; -1 when the sizes differ.
-long different_pixels(BITMAP* a, BITMAP* b);
-// Pixels where the screen between the bars does not show the view.
-long view_differs_on_screen();
+bitmap_ptr screen_copy();                      // without the mouse pointer
+bitmap_ptr engine_picture(const figure& f);    // on the view's size, in the model's colours
+long different_pixels(BITMAP* a, BITMAP* b);   // -1 when the sizes differ
+long view_differs_on_screen();                 // between the bars
 
 class program_test : public testing::Test {
 protected:
