@@ -24,52 +24,43 @@ int scancode_of(int c)
         return KEY_A + (c - 'a');
     if (c >= '0' && c <= '9')
         return KEY_0 + (c - '0');
-    switch (c) {
-    case ' ': return KEY_SPACE;
-    case '\r': return KEY_ENTER;
-    case 27: return KEY_ESC;
-    case '\t': return KEY_TAB;
-    case 8: return KEY_BACKSPACE;
-    default: return 0;
-    }
-}
-
-// Conditions that hold are passed over; then one key is typed.
-void type_next()
-{
-    while (!queue.empty() && queue.front().ready && queue.front().ready())
-        queue.pop_front();
-    if (queue.empty() || queue.front().ready)
-        return;
-    simulate_ukeypress(queue.front().c, queue.front().scancode);
-    queue.pop_front();
+    const int controls[][2] = {{' ', KEY_SPACE}, {'\r', KEY_ENTER}, {27, KEY_ESC}, {'\t', KEY_TAB}, {8, KEY_BACKSPACE}};
+    for (const auto& control : controls)
+        if (c == control[0])
+            return control[1];
+    return 0;
 }
 
 // Every pass of a dialog, a menu or an alert asks for the mouse buttons: the
-// typist's turn. Allegro's double-click timer asks from a thread of its own:
-// it gets the buttons alone.
+// typist's turn to pass over the conditions that hold, then type one key.
+// Allegro's double-click timer asks from a thread of its own.
 int typist_mouse_b()
 {
+    const auto now = clock::now();
     if (std::this_thread::get_id() != program_thread)
         return allegro_mouse_b();
-    const auto now = clock::now();
     // Time spent away from the GUI (a computation) is no waiting.
-    if (now - last_pass > std::chrono::milliseconds(200))
+    if (now - last_pass > std::chrono::milliseconds(200) || keypressed())
         idle_since = now;
     last_pass = now;
     const std::size_t left = queue.size();
-    if (keypressed()) {
-        idle_since = now;
-    } else if (gave_up) {
+    while (!keypressed() && !gave_up && !queue.empty() && queue.front().ready && queue.front().ready())
+        queue.pop_front();
+    if (keypressed())
+        return allegro_mouse_b();
+    if (gave_up) {
         simulate_ukeypress(27, KEY_ESC);
-    } else if (type_next(), queue.size() != left) {
-        idle_since = now;
-    } else if (now - idle_since > std::chrono::seconds(15)) {
+    } else if (!queue.empty() && !queue.front().ready) {
+        simulate_ukeypress(queue.front().c, queue.front().scancode);
+        queue.pop_front();
+    } else if (queue.size() == left && now - idle_since > std::chrono::seconds(15)) {
         ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, dialog \"" << dialog_title()
                       << "\"" << (alert_showing() ? ", an alert" : "");
         queue.clear();
         gave_up = true;
     }
+    if (queue.size() != left)
+        idle_since = now;
     return allegro_mouse_b();
 }
 
@@ -84,17 +75,12 @@ steps operator+(steps a, const steps& b)
 step keystroke(int c) { return {c, scancode_of(c), nullptr}; }
 step press(int scancode) { return {0, scancode, nullptr}; }
 step when(std::function<bool()> ready) { return {0, 0, std::move(ready)}; }
-const step ok = keystroke('\r');
-
 step look(std::function<bool()> ready, std::function<void()> check)
 {
     return when([ready, check] { return ready() && (check(), true); });
 }
-
-step now(std::function<void()> check)
-{
-    return when([check] { return check(), true; });
-}
+step now(std::function<void()> check) { return when([check] { return check(), true; }); }
+const step ok = keystroke('\r');
 
 steps text(const char* utf8)
 {
@@ -115,33 +101,41 @@ steps open_dialog(int menu_scancode, int item, const char* title)
 step tab_to(int entry)
 {
     return when([entry] {
-        if (active_dialog && (active_dialog[entry].flags & D_GOTFOCUS))
-            return true;
-        simulate_ukeypress('\t', KEY_TAB);
-        return false;
+        const bool there = active_dialog && (active_dialog[entry].flags & D_GOTFOCUS);
+        if (!there)
+            simulate_ukeypress('\t', KEY_TAB);
+        return there;
     });
 }
 
 steps fill(int entry, int chars, const char* value)
 {
-    steps s{tab_to(entry), press(KEY_END)};
-    for (int i = 0; i < chars; ++i)
-        s.push_back(keystroke(8));
-    return s + text(value);
+    return steps{tab_to(entry), press(KEY_END)} + steps(std::size_t(chars), keystroke(8)) + text(value);
 }
 
 steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
 
+steps note_alert(std::string& into)
+{
+    const auto read = [&into] {
+        const auto line = [](int i) { return std::string(active_dialog[i].dp ? (const char*)active_dialog[i].dp : ""); };
+        into = line(1) + "\n" + line(2) + "\n" + line(3) + " [";
+        for (int i = 4; i <= 6; ++i)
+            if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
+                into += (into.back() == '[' ? "" : "|") + line(i);
+        into += "]";
+    };
+    return {look(alert_showing, read), ok};
+}
+
 steps new_figure(const figure& f)
 {
-    // Entries of the New chryzode dialog: n, m, r, zoom; From root, Complete, On the fly, Stored.
+    // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
     const auto number = [](int value) { return std::to_string(value); };
-    steps s = open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
-              push(f.type & on_the_fly ? 18 : 19) + fill(5, 5, number(f.n).c_str()) +
-              fill(7, 5, number(f.m).c_str()) + fill(11, 5, number(f.zoom).c_str());
-    if (f.type & from_root)
-        s = s + fill(9, 5, number(f.r).c_str());
-    return s + steps{ok};
+    return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
+           push(f.type & on_the_fly ? 18 : 19) + fill(5, 5, number(f.n).c_str()) + fill(7, 5, number(f.m).c_str()) +
+           fill(11, 5, number(f.zoom).c_str()) + (f.type & from_root ? fill(9, 5, number(f.r).c_str()) : steps{}) +
+           steps{ok};
 }
 
 void type(const steps& s)
@@ -163,8 +157,7 @@ bool run_main_until(const std::function<bool()>& done, double seconds)
 bool finish_typing(double seconds)
 {
     return run_main_until([] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); },
-                          seconds) &&
-           !gave_up;
+                          seconds) && !gave_up;
 }
 
 bool run_main_to_end(double seconds)
@@ -180,31 +173,16 @@ bool main_window_active() { return active_dialog == main_dialog; }
 
 std::string dialog_title()
 {
-    if (!active_dialog || main_window_active() || active_dialog[0].proc != d_box_proc ||
-        active_dialog[1].proc != d_textbox_proc)
-        return "";
-    return static_cast<const char*>(active_dialog[1].dp);
+    const bool command_dialog = active_dialog && !main_window_active() && active_dialog[0].proc == d_box_proc &&
+                                active_dialog[1].proc == d_textbox_proc;
+    return command_dialog ? static_cast<const char*>(active_dialog[1].dp) : "";
 }
 
 // Allegro's alert: three centred lines in a shadowed box, then the buttons.
-// Its file selector starts alike, with a button after one line.
 bool alert_showing()
 {
     return active_dialog && active_dialog[0].proc == _gui_shadow_box_proc &&
            active_dialog[1].proc == _gui_ctext_proc && active_dialog[2].proc == _gui_ctext_proc;
-}
-
-steps note_alert(std::string& into)
-{
-    return {look(alert_showing, [&into] {
-                const auto text = [](int i) { return std::string(active_dialog[i].dp ? static_cast<const char*>(active_dialog[i].dp) : ""); };
-                into = text(1) + "\n" + text(2) + "\n" + text(3) + " [";
-                for (int i = 4; i <= 6; ++i)
-                    if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
-                        into += (into.back() == '[' ? "" : "|") + text(i);
-                into += "]";
-            }),
-            ok};
 }
 
 std::string field_text(int entry) { return static_cast<const char*>(active_dialog[entry].dp); }
@@ -228,9 +206,8 @@ bitmap_ptr screen_copy()
 
 bitmap_ptr engine_picture(const figure& f)
 {
-    const Cchryzode& program = the_model();
     Cchryzode model(create_bitmap(view()->w, view()->h));
-    model.set_colors(program.fg1, program.fg2, program.bg);
+    model.set_colors(the_model().fg1, the_model().fg2, the_model().bg);
     model.set(f.n, f.m, f.r, f.type);
     model.set_zoom(f.zoom);
     EXPECT_TRUE(model.calcul() && model.render());
@@ -239,24 +216,20 @@ bitmap_ptr engine_picture(const figure& f)
 
 long different_pixels(BITMAP* a, BITMAP* b)
 {
-    if (a->w != b->w || a->h != b->h)
-        return -1;
     long differ = 0;
-    for (int y = 0; y < a->h; ++y)
-        for (int x = 0; x < a->w; ++x)
+    for (int y = 0; y < a->h && y < b->h; ++y)
+        for (int x = 0; x < a->w && x < b->w; ++x)
             differ += getpixel(a, x, y) != getpixel(b, x, y);
-    return differ;
+    return a->w != b->w || a->h != b->h ? -1 : differ;
 }
 
 long view_differs_on_screen()
 {
+    const bitmap_ptr shown = screen_copy();
     const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
-    const bitmap_ptr shot = screen_copy();
-    long differ = 0;
-    for (int y = top; y < bottom; ++y)
-        for (int x = 0; x < view()->w; ++x)
-            differ += getpixel(shot.get(), x, y) != getpixel(view(), x, y);
-    return differ;
+    set_clip_rect(shown.get(), 0, top, view()->w - 1, bottom - 1);
+    blit(view(), shown.get(), 0, 0, 0, 0, view()->w, view()->h);   // inside the clip only
+    return different_pixels(screen_copy().get(), shown.get());
 }
 
 void program_test::SetUp()
