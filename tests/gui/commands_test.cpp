@@ -127,14 +127,15 @@ TEST_F(gui, zoom)
     } table[] = {
         {0, menu(KEY_Z, 'o'), "", "", 2, 2, true},
         {0, menu(KEY_Z, 'i'), "", "", 1, 2, false},
-        {'v', fill(5, 7, "3") + steps{ok}, "1", "", 3, 2, false},   // Value leaves Zoom In as it was
-        {0, menu(KEY_Z, 'o'), "", "", 6, 2, true},
-        {0, menu(KEY_Z, 'i'), "", "", 3, 2, true},
-        {'r', fill(5, 3, "5") + steps{ok}, "2", "", 3, 5, false},
+        {'v', fill(5, 7, "4") + steps{ok}, "1", "", 4, 2, false},   // Value leaves Zoom In as it was
+        {0, menu(KEY_Z, 'o'), "", "", 8, 2, true},
+        {0, menu(KEY_Z, 'i'), "", "", 4, 2, true},
+        {0, menu(KEY_Z, 'i'), "", "", 2, 2, true},   // 2 is not below 2
+        {'r', fill(5, 3, "5") + steps{ok}, "2", "", 2, 5, false},
         {'r', fill(5, 3, "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E") + steps{ok}, "5",
-         "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 5. [OK]", 3, 5, false},
-        {'r', fill(5, 3, "4") + push(cancel), "5", "", 3, 5, false},
-        {'v', fill(5, 7, "12abc") + steps{ok}, "3", "", 12, 5, false},
+         "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 5. [OK]", 2, 5, false},
+        {'r', fill(5, 3, "4") + push(cancel), "5", "", 2, 5, false},
+        {'v', fill(5, 7, "12abc") + steps{ok}, "2", "", 12, 5, false},
         {0, menu(KEY_Z, 'o'), "", "", 60, 5, true},
         {0, menu(KEY_Z, 'n'), "", "", 1, 5, true},   // Normal size leaves Zoom In as it was
         {0, menu(KEY_Z, 'i'), "", "", 0, 5, false},
