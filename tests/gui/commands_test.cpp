@@ -286,8 +286,8 @@ TEST_F(gui, save_image)
         bool file_limit = false;
     } table[] = {
         {dir, steps{tab_to(5), press(KEY_HOME)} + text("pic"), " .bmp", {ok}, "", "pic.bmp plain ", "pic.bmp"},
-        {"", {}, dir + " pic.bmp", push(cancel), "", "pic.bmp plain ", ""},
-        {dir + "/", fill(5, 63, long_name.c_str()), dir + " pic.bmp", {ok}, "", all, long_name},
+        {dir + "/missing", {}, dir + " pic.bmp", push(cancel), "", "pic.bmp plain ", ""},   // nothing written
+        {dir + "/", fill(5, 63, long_name.c_str()), dir + "/missing pic.bmp", {ok}, "", all, long_name},
         {dir + "/plain/sub", fill(5, 63, "pic.bmp"), dir + "/ " + long_name, {ok},
          "Unable to save the image as\n" + dir + "/plain/sub/pic.bmp\nNot a directory [OK]", all, ""},
         {dir + "/missing", {}, dir + "/plain/sub pic.bmp", {ok},

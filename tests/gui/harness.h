@@ -1,13 +1,9 @@
-// The program's GUI in-process, on the test's own X display: keys typed into
-// its dialogs as a user types them, and what it shows read back. One program
-// per process: each test runs as a process of its own under a private Xvfb.
-//
-// type() queues steps; the typist types one whenever the GUI waits for input
-// (a pass of a dialog, a menu or an alert) with the key buffer empty. A step
-// is a key, or a condition to wait for before the next key. alert() empties
-// the key buffer when it opens: wait for it before typing into it. With
-// nothing left to type for 15 s while the GUI waits, the typist gives up and
-// types Escape until the next type().
+// The program's GUI in-process on the test's own X display (one program per
+// process): keys typed into its dialogs as a user types them, and what it
+// shows read back. type() queues steps, each a key or a condition to wait
+// for; the typist types one whenever the GUI waits for input with the key
+// buffer empty. alert() empties that buffer when it opens: wait for it. With
+// nothing left to type for 15 s, the typist gives up and types Escape.
 #pragma once
 
 #include <functional>
