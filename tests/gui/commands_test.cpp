@@ -230,6 +230,7 @@ TEST_F(gui, graphics_mode)
         {4, {ok}, "", "", 2, 1024, 768, false},
     };
     const figure f{2, 301, 0, 0, 1};
+    the_model().set_colors(makecol(255, 0, 0), makecol(255, 255, 0), makecol(0, 0, 64));
     type(new_figure(f));
     ASSERT_TRUE(finish_typing());
     const auto hidden = [] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; };
