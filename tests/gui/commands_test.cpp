@@ -14,6 +14,7 @@
 
 #include "failing.h"
 #include "harness.h"
+#include "memory.h"
 
 // After the headers above: it defines None, Bool and the like.
 #include <X11/Xlib.h>
@@ -97,6 +98,8 @@ TEST_F(gui, new_chryzode)
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.before_leaving);
+        if (row.offered == "5 0 1500 1 root stored r" && available_memory() / 1e9 > 40)
+            GTEST_SKIP() << "this machine could hold every crossing of 99999 chords";
         std::string offered, before_leaving, alert;
         refused_size = row.refuse;
         type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { offered = new_offer(); })} + row.typed +
