@@ -77,13 +77,13 @@ timing calcul_time(Cchryzode& model, bool fast)
     return best_time([&] { check(model.calcul(), "calcul"); });
 }
 
-// Binning of a stored list, as render does it before drawing.
+// Binning of a stored list, as calcul does it after listing the points.
 timing binning_time(const Cchryzode& model, bool fast)
 {
     const pixel_map map(model.bmp->w, model.bmp->h, model.zoom);
     return best_time([&] {
         int** hits = new_hits(model.bmp->w, model.bmp->h);
-        (fast ? fast::count_points : scalar::count_points)(model.inters, model.pairs(), map, hits);
+        (fast ? fast::count_points : scalar::count_points)(model.inters, model.pairs(), map, hits, work_watch{});
         delete_hits(hits, model.bmp->w);
     });
 }

@@ -213,7 +213,7 @@ TEST(Engine, ColourRamp)
         int** hits = new_hits(64, 48);
         hits[32][24] = INT_MAX - 500;
         const std::vector<Cpoint> centre(1000, Cpoint(0, 0));
-        count(centre.data(), 1000, pixel_map(64, 48, 1), hits);
+        count(centre.data(), 1000, pixel_map(64, 48, 1), hits, {});
         EXPECT_EQ(hits[32][24], INT_MAX) << "counts saturate";
         delete_hits(hits, 64);
     }

@@ -30,6 +30,23 @@ struct hits_deleter {
 };
 using hits_ptr = std::unique_ptr<int*[], hits_deleter>;
 
+std::uint64_t map_bytes(int w, int h)
+{
+    return std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
+}
+
+// A hit map of the bitmap's size with the n stored points counted in; null
+// when cancelled.
+hits_ptr count_stored(const Cpoint* points, std::int64_t n, const BITMAP* bmp, int zoom, bool fast,
+                      const std::atomic<bool>& cancel)
+{
+    hits_ptr map(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
+    if (!(fast ? fast::count_points : scalar::count_points)(points, n, pixel_map(bmp->w, bmp->h, zoom), map.get(),
+                                                            work_watch{nullptr, &cancel}))
+        map.reset();
+    return map;
+}
+
 // What one computation builds before it replaces the model's arrays.
 struct figure {
     std::unique_ptr<Cpoint[]> points;
@@ -201,7 +218,7 @@ Cchryzode::Cchryzode(BITMAP* bmp)
     : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
       fg1(makecol(255, 0, 0)), fg2(makecol(255, 255, 0)), bg(makecol(0, 0, 0)),
       count(0), points(nullptr), seq(nullptr), inters(nullptr), hits(nullptr),
-      hits_w(0), hits_h(0), fast(true)
+      hits_w(0), hits_h(0), hits_zoom(0), fast(true)
 {
 }
 
@@ -257,20 +274,28 @@ std::uint64_t Cchryzode::calcul_bytes() const
 {
     if (m < 1)
         return 0;
-    // points, seq, the two chord-end lists and what the fast loops add
+    // points, seq, the two chord-end lists, the hit map and what the fast
+    // loops add
     const int chords = planned_chords();
-    const int w = (type & on_the_fly) ? bmp->w : 0, h = bmp->h;
+    const int w = bmp->w, h = bmp->h;
     const std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
-                                std::uint64_t(chords) * 2 * sizeof(Cpoint) +
+                                std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
                                 (fast ? fast::scratch_bytes(chords, w, h) : 0);
     if (type & on_the_fly)
-        return bytes + std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
+        return bytes;
     return saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+}
+
+std::uint64_t Cchryzode::rerender_bytes() const
+{
+    if (type & on_the_fly)
+        return calcul_bytes();
+    return map_bytes(bmp->w, bmp->h) + (fast ? fast::scratch_bytes(0, bmp->w, bmp->h) : 0);
 }
 
 bool Cchryzode::calcul()
 {
-    if (calcul_bytes() > available_memory())
+    if (cancel_requested || calcul_bytes() > available_memory())
         return false;
     pairs_done = 0;
     figure f;
@@ -285,14 +310,24 @@ bool Cchryzode::calcul()
                 complete_chords(f, n, m);
         }
         const int chords = int(f.from.size());
+        const work_watch watch{&pairs_done, &cancel_requested};
+        bool done;
         if (type & on_the_fly) {
             const pixel_map map(bmp->w, bmp->h, zoom);
             new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-            (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), &pairs_done);
+            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), watch);
         } else {
+            // The points are counted here rather than when drawn, so that
+            // drawing a figure just computed needs no memory and cannot fail.
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
-            (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), &pairs_done);
+            done = (fast ? fast::list_pairs : scalar::list_pairs)(f.from.data(), f.to.data(), chords, new_list.get(), watch);
+            if (done) {
+                new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, fast, cancel_requested);
+                done = bool(new_map);
+            }
         }
+        if (!done)
+            return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -307,8 +342,9 @@ bool Cchryzode::calcul()
     delete[] inters;
     inters = new_list.release();
     delete_hits(hits, hits_w);
-    hits_w = new_map.get_deleter().w;
-    hits_h = new_map ? bmp->h : 0;
+    hits_w = bmp->w;
+    hits_h = bmp->h;
+    hits_zoom = zoom;
     hits = new_map.release();
     return true;
 }
@@ -324,16 +360,17 @@ void Cchryzode::status(char* text) const
 bool Cchryzode::render()
 {
     const int w = bmp->w, h = bmp->h;
-    if (!(type & on_the_fly)) {
-        delete_hits(hits, hits_w);
-        hits = nullptr;
+    // Only a redraw of a stored figure is left without the map of calcul.
+    if (!(type & on_the_fly) && !(hits && hits_w == w && hits_h == h && hits_zoom == zoom)) {
         try {
-            hits_ptr map(new_hits(w, h), hits_deleter{w});
-            if (inters)
-                (fast ? fast::count_points : scalar::count_points)(inters, pairs(), pixel_map(w, h, zoom), map.get());
+            hits_ptr map = count_stored(inters, inters ? pairs() : 0, bmp, zoom, fast, cancel_requested);
+            if (!map)
+                return false;
+            delete_hits(hits, hits_w);
             hits = map.release();
             hits_w = w;
             hits_h = h;
+            hits_zoom = zoom;
         } catch (const std::exception&) {
             return false;
         }

@@ -29,12 +29,16 @@ public:
     Cpoint* points;   // m points on the unit circle
     int* seq;         // chord list as point indexes
     Cpoint* inters;   // stored mode: every intersection, pair by pair
-    int** hits;       // intersection count per pixel, [column][row]; transient
-    int hits_w, hits_h;  // size of hits when it was made
+    int** hits;       // intersection count per pixel, [column][row]; from calcul to render
+    int hits_w, hits_h, hits_zoom;  // bitmap size and zoom hits was made for
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
     std::atomic<std::int64_t> pairs_done{0};
+    // Set by another thread to stop the computation or rendering under way,
+    // which then returns false soon, with the model and the bitmap as they
+    // were. Only the caller clears it, before the next one.
+    std::atomic<bool> cancel_requested{false};
 
     explicit Cchryzode(BITMAP* bmp);
     ~Cchryzode();
@@ -47,15 +51,20 @@ public:
     void set_zoom(int zoom);
     void set_fast(bool fast);
 
-    // Computes points, chords and intersections. False when the memory it
-    // needs cannot be had; the model is then exactly as before the call.
+    // Computes points, chords and intersections, and counts them into the
+    // hit map. False when the memory it needs cannot be had or when
+    // cancelled; the model is then exactly as before the call.
     bool calcul();
     // Memory the next calcul needs, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
+    // Memory the next rerender needs, in bytes (saturating).
+    std::uint64_t rerender_bytes() const;
     // One-line description; text must hold 104 bytes.
     void status(char* text) const;
     // Draws the density picture into bmp. False when the hit map of the
-    // stored mode cannot be had; the bitmap is then untouched.
+    // stored mode cannot be had or when cancelled while it is counted; the
+    // model and the bitmap are then untouched. Right after a calcul it
+    // cannot fail: the map is made.
     bool render();
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.

@@ -10,8 +10,9 @@
 // Hit counts saturate at INT_MAX (past 65026 hits a pixel has the second
 // figure colour anyway), so no number of pairs overflows a count.
 //
-// The pair loops add the pairs they have done, as they go, to `done` when it
-// is given: another thread may read it to show how far the work is.
+// Another thread may watch and stop the loops through `watch`: the pair
+// loops add the pairs they have done to `done` as they go, and every loop
+// returns false, soon and with its output incomplete, once `cancel` is set.
 #pragma once
 
 #include <atomic>
@@ -27,16 +28,28 @@ inline std::int64_t pair_count(std::int64_t chords)
 
 using pair_counter = std::atomic<std::int64_t>;
 
+struct work_watch {
+    pair_counter* done = nullptr;
+    const std::atomic<bool>* cancel = nullptr;
+
+    bool cancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
+    void add_done(std::int64_t pairs) const
+    {
+        if (done)
+            done->fetch_add(pairs, std::memory_order_relaxed);
+    }
+};
+
 namespace scalar {
 // Adds one to hits[X][Y] for every pair whose intersection maps inside.
-void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits, pair_counter* done = nullptr);
+bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
+                 const pixel_map& map, int** hits, const work_watch& watch = {});
 // Writes the intersection of the t-th pair into out[t].
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
-                pair_counter* done = nullptr);
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const work_watch& watch = {});
 // Adds one to hits[X][Y] for every one of the n points that maps inside.
-void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
-                  int** hits);
+bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
+                  int** hits, const work_watch& watch = {});
 }
 
 namespace fast {
@@ -47,10 +60,10 @@ void set_threads(int threads);
 // Memory the loops take on top of their arguments: the chords' lines, and a
 // private hit grid per thread when they count into a w x h map (w = 0: no map).
 std::uint64_t scratch_bytes(int chords, int w, int h);
-void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits, pair_counter* done = nullptr);
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
-                pair_counter* done = nullptr);
-void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
-                  int** hits);
+bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
+                 const pixel_map& map, int** hits, const work_watch& watch = {});
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const work_watch& watch = {});
+bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
+                  int** hits, const work_watch& watch = {});
 }

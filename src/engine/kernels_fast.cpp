@@ -24,6 +24,9 @@ std::atomic<int> thread_setting{0};
 constexpr std::int64_t work_per_thread = std::int64_t(1) << 20;
 // Units per thread: enough for the threads to end together.
 constexpr std::int64_t units_per_thread = 16;
+// The cancel flag is looked at between units: a unit is a few milliseconds
+// at most.
+constexpr std::int64_t largest_unit = std::int64_t(1) << 22;
 
 // A private count is kept below INT_MAX + 1 between units and grows by at
 // most the work of the units since (one per pair or point), so it cannot
@@ -48,7 +51,8 @@ int thread_count(std::int64_t work)
 
 std::int64_t unit_size(std::int64_t work, int threads)
 {
-    return std::clamp(work / (threads * units_per_thread), std::int64_t(1), counts_between_clamps);
+    static_assert(largest_unit <= counts_between_clamps, "a unit never needs a clamp within it");
+    return std::clamp(work / (threads * units_per_thread), std::int64_t(1), largest_unit);
 }
 
 // Rows 1 to chords - 1 (row j holds the j pairs (j, i)) in units of about
@@ -143,14 +147,15 @@ void add_grid(const std::uint32_t* cells, const pixel_map& map, int** hits)
 }
 
 // Runs count(unit, grid) over the units on private grids of the size of the
-// map, and adds them into hits, saturating at INT_MAX.
+// map, and adds them into hits, saturating at INT_MAX. False, with hits
+// untouched, when cancelled.
 template <class Count>
-void count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
-                    const Count& count)
+bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
+                    const work_watch& watch, const Count& count)
 {
     dispenser job(std::move(units));
     if (job.size() == 0)
-        return;
+        return !watch.cancelled();
     threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
     const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
     std::vector<std::unique_ptr<std::uint32_t[]>> grids(static_cast<std::size_t>(threads));
@@ -170,6 +175,10 @@ void count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
             std::fill(g.cells, g.cells + cells, 0u);
             std::int64_t since_clamp = 0;
             while (const unit* u = job.next()) {
+                if (watch.cancelled()) {
+                    job.stop();
+                    return;
+                }
                 if (since_clamp + u->work > counts_between_clamps) {
                     clamp_counts(g.cells, cells);
                     since_clamp = 0;
@@ -180,8 +189,11 @@ void count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
         },
         [&] { job.stop(); });
 
+    if (watch.cancelled())
+        return false;
     for (int k = 0; k < started; ++k)
         add_grid(grids[std::size_t(k)].get(), map, hits);
+    return true;
 }
 
 // The chords' lines, coefficient by coefficient, padded for vector loads.
@@ -225,26 +237,23 @@ std::uint64_t scratch_bytes(int chords, int w, int h)
     return lines + threads * std::uint64_t(w) * std::uint64_t(h) * sizeof(std::uint32_t);
 }
 
-void count_pairs(const Cpoint* from, const Cpoint* to, int chords,
-                 const pixel_map& map, int** hits, pair_counter* done)
+bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
+                 const pixel_map& map, int** hits, const work_watch& watch)
 {
-    if (!fast_detail::cells_fit(map)) {
-        scalar::count_pairs(from, to, chords, map, hits, done);
-        return;
-    }
+    if (!fast_detail::cells_fit(map))
+        return scalar::count_pairs(from, to, chords, map, hits, watch);
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
     const int threads = thread_count(work);
-    count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits,
-                   [&](const unit& u, const fast_detail::grid& g) {
-                       fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
-                       if (done)
-                           done->fetch_add(u.work, std::memory_order_relaxed);
-                   });
+    return count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits, watch,
+                          [&](const unit& u, const fast_detail::grid& g) {
+                              fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
+                              watch.add_done(u.work);
+                          });
 }
 
-void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
-                pair_counter* done)
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const work_watch& watch)
 {
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
@@ -255,26 +264,28 @@ void list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
         threads,
         [&](int) {
             while (const unit* u = job.next()) {
+                if (watch.cancelled()) {
+                    job.stop();
+                    return;
+                }
                 fast_detail::list_rows(lines.get(), int(u->begin), int(u->end), out);
-                if (done)
-                    done->fetch_add(u->work, std::memory_order_relaxed);
+                watch.add_done(u->work);
             }
         },
         [&] { job.stop(); });
+    return !watch.cancelled();
 }
 
-void count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
-                  int** hits)
+bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
+                  int** hits, const work_watch& watch)
 {
-    if (!fast_detail::cells_fit(map)) {
-        scalar::count_points(points, n, map, hits);
-        return;
-    }
+    if (!fast_detail::cells_fit(map))
+        return scalar::count_points(points, n, map, hits, watch);
     const int threads = thread_count(n);
-    count_on_grids(span_units(n, unit_size(n, threads)), threads, map, hits,
-                   [&](const unit& u, const fast_detail::grid& g) {
-                       fast_detail::count_span(points, u.begin, u.end, g);
-                   });
+    return count_on_grids(span_units(n, unit_size(n, threads)), threads, map, hits, watch,
+                          [&](const unit& u, const fast_detail::grid& g) {
+                              fast_detail::count_span(points, u.begin, u.end, g);
+                          });
 }
 
 }

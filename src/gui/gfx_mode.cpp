@@ -94,9 +94,7 @@ bool fit_view_to_screen()
     model.set_bmp(bitmap);
     view.w = SCREEN_W;
     view.h = SCREEN_H;
-    DIALOG& status_bar = main_dialog[status_bar_entry];
-    status_bar.y = SCREEN_H - status_bar.h;
-    status_bar.w = SCREEN_W;
+    fit_status_bar();
     return true;
 }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 
 #include <allegro.h>
 
@@ -58,13 +60,32 @@ int change_color();
 int change_gfx_mode();
 int save_chryzode();
 
+// Before any thread is started: SIGTERM, SIGINT, SIGHUP and a lost X display
+// end the process at once, cleanly.
+void end_on_signals_and_display_loss();
+
 // Shared by the commands.
 Cchryzode& the_model();              // main_dialog[view_entry].dp2
-int run_dialog(DIALOG* dialog);       // coloured, centred, modal, no focus; the exit index
+// Coloured, centred, modal, with no object focused unless focus names one;
+// the exit index.
+int run_dialog(DIALOG* dialog, int focus = -1);
 constexpr int ok_entry = 2;           // the OK button of every command dialog
 void show_status();                   // the model's description into the status bar's text
+// Stretches the status bar across the screen at its foot, as tall as its
+// text needs at that width.
+void fit_status_bar();
+// Zoom In is enabled exactly when the figure is stored and zoom_value is at
+// least zoom_ratio.
+void update_zoom_in();
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
 int read_number(const char* text);    // ustrtol base 10; no number reads as 0
-// Tells the user that the figure needs more memory than the machine has;
-// the previous figure is kept.
-void report_out_of_memory();
+// Tells the user that the figure needs `bytes` of memory, more than the
+// machine has; the previous figure is kept.
+void report_out_of_memory(std::uint64_t bytes);
+// Runs work, a computation of the model that returns false when it fails, on
+// a worker thread. Meanwhile the window stays alive: the status bar shows how
+// far the work is, other keys and the menus are ignored, and when
+// `cancellable`, Escape or the close button stops the work through the
+// model's cancel flag, which leaves the model and its picture as they were.
+enum class work_end { done, failed, cancelled };
+work_end run_in_background(const std::function<bool()>& work, bool cancellable = true);

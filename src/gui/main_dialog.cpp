@@ -103,7 +103,7 @@ int hide()
 
 int about()
 {
-    alert("Quorvane - A chryzode explorer", "version 0.32", "Chryzodes drawn by their crossings",
+    alert("Quorvane - A chryzode explorer", "version " QUORVANE_VERSION, "Chryzodes drawn by their crossings",
           "OK", nullptr, 0, 0);
     return D_O_K;
 }
@@ -120,6 +120,7 @@ void close_button_callback()
 
 bool start_up()
 {
+    end_on_signals_and_display_loss();
     if (allegro_init() != 0)
         return fail("no graphical display can be opened; on a machine without one, "
                     "run it under xvfb-run -s '-screen 0 1280x1024x24'");

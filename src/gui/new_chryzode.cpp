@@ -136,23 +136,25 @@ void refuse_modulus(int typed)
     alert(line, "the number of points m must be 1 or more.", nullptr, "OK", nullptr, 0, 0);
 }
 
-// Computes and draws the figure. When the memory cannot be had, says so and
-// puts the figure last drawn back into the model; the picture is untouched.
-bool draw(const figure_values& v)
+// Computes and draws the figure. When the memory cannot be had, says so;
+// then, or when the user cancels, gives the model back the parameters of the
+// figure last drawn, whose arrays it kept; the picture is untouched.
+work_end draw(const figure_values& v)
 {
     Cchryzode& model = the_model();
     model.set(v.n, v.m, v.r, v.type);
     model.set_zoom(v.zoom);
-    const bool computed = model.calcul();
-    if (computed && model.render())
-        return true;
-    report_out_of_memory();
+    const work_end computed = run_in_background([&] { return model.calcul(); });
+    if (computed == work_end::done) {
+        // Cannot fail: calcul has made the hit map.
+        model.render();
+        return computed;
+    }
+    if (computed == work_end::failed)
+        report_out_of_memory(model.calcul_bytes());
     model.set(n, m, r, type_temp);
     model.set_zoom(zoom_value);
-    // A figure computed but not drawn has replaced the arrays of the last one.
-    if (computed && !(chryzode_menu[rerender_item].flags & D_DISABLED))
-        model.calcul();
-    return false;
+    return computed;
 }
 
 void keep(const figure_values& v)
@@ -171,7 +173,7 @@ void enable_figure_commands(int type)
     const bool stored = !(type & on_the_fly);
     zoom_menu[ratio_item].flags = stored ? 0 : D_DISABLED;
     zoom_menu[out_item].flags = stored ? 0 : D_DISABLED;
-    zoom_menu[in_item].flags = stored && zoom_value >= zoom_ratio ? 0 : D_DISABLED;
+    update_zoom_in();
     chryzode_menu[rerender_item].flags = 0;
     file_menu[save_item].flags = 0;
 }
@@ -191,8 +193,11 @@ int new_chryzode()
     const figure_values v = typed_values();
     if (v.m < 1)
         refuse_modulus(v.m);
-    if (v.m < 1 || !draw(v)) {
-        offer_typed = true;
+    const work_end drawn = v.m < 1 ? work_end::failed : draw(v);
+    if (drawn != work_end::done) {
+        // A cancelled figure leaves everything as it was, the next offer too.
+        offer_typed = drawn == work_end::failed;
+        redraw_main();
         return D_O_K;
     }
     keep(v);
@@ -204,8 +209,8 @@ int new_chryzode()
 
 int render_chryzode()
 {
-    if (!the_model().rerender())
-        report_out_of_memory();
+    if (run_in_background([] { return the_model().rerender(); }) == work_end::failed)
+        report_out_of_memory(the_model().rerender_bytes());
     redraw_main();
     return D_O_K;
 }

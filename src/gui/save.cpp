@@ -1,16 +1,10 @@
-// The Save image as command: the view's bitmap written as a BMP file into a
-// directory picked in the file selector, under a typed name.
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+// The Save image as command: the view's bitmap written into a directory
+// picked in the file selector, under a typed name whose extension chooses
+// the format.
 #include <string>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "gui.h"
+#include "picture_file.h"
 
 namespace {
 
@@ -18,18 +12,32 @@ constexpr int name_chars = 63;
 constexpr int directory_chars = 191;
 constexpr int name_entry = 5;
 
+// The name field, whose cursor starts before the extension, where it stays
+// when the field takes the focus again by keys or under the pointer: a name
+// typed there keeps the extension.
+int d_name_edit_proc(int msg, DIALOG* d, int c)
+{
+    const int result = d_edit_proc(msg, d, c);
+    if (msg == MSG_START) {
+        const char* text = static_cast<const char*>(d->dp);
+        const char* dot = ustrrchr(text, '.');
+        d->d2 = dot ? ustrlen(text) - ustrlen(dot) : ustrlen(text);
+    }
+    return result;
+}
+
 }
 
 DIALOG save_chryzode_dialog[] = {
-    /* proc            x    y    w    h    fg bg key flags   d1          d2 dp                      dp2      dp3 */
-    { d_box_proc,      0,   0,   300, 150, 0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
-    { d_textbox_proc,  0,   0,   300, 16,  0, 0, 0,  0,      0,          0, (void*)"Save as",       nullptr, nullptr },
-    { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,          0, (void*)"OK",            nullptr, nullptr },
-    { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,          0, (void*)"Cancel",        nullptr, nullptr },
-    { d_text_proc,     30,  50,  120, 16,  0, 0, 0,  0,      0,          0, (void*)"name (.bmp) :", nullptr, nullptr },
-    { d_edit_proc,     150, 50,  120, 16,  0, 0, 0,  0,      name_chars, 0, nullptr,                nullptr, nullptr },
-    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
-    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
+    /* proc              x    y    w    h    fg bg key flags   d1          d2 dp                      dp2      dp3 */
+    { d_box_proc,        0,   0,   300, 150, 0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
+    { d_textbox_proc,    0,   0,   300, 16,  0, 0, 0,  0,      0,          0, (void*)"Save as",       nullptr, nullptr },
+    { d_button_proc,     30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,          0, (void*)"OK",            nullptr, nullptr },
+    { d_button_proc,     170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,          0, (void*)"Cancel",        nullptr, nullptr },
+    { d_text_proc,       30,  50,  120, 16,  0, 0, 0,  0,      0,          0, (void*)"name (.bmp) :", nullptr, nullptr },
+    { d_name_edit_proc,  150, 50,  120, 16,  0, 0, 0,  0,      name_chars, 0, nullptr,                nullptr, nullptr },
+    { d_yield_proc,      0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
+    { nullptr,           0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
 };
 
 namespace {
@@ -46,36 +54,25 @@ std::string join_path(const char* directory, const char* name)
     return path + name;
 }
 
-// The directory part of a path with its separator; empty for a bare name.
-std::string directory_of(const std::string& path)
+// The text, cut in the middle to "..." when it is too wide for an alert on
+// this screen.
+std::string fit_alert(const std::string& text)
 {
-    return std::string(path.begin(), std::find_if(path.rbegin(), path.rend(), is_separator).base());
+    // An alert is its widest line and a margin on either side.
+    const int room = SCREEN_W - 64;
+    const char* s = text.c_str();
+    const int chars = ustrlen(s);
+    for (int keep = chars; keep > 0; --keep) {
+        const int head = keep / 2, tail = keep - head;
+        const std::string fitted = keep == chars ? text
+                                                 : std::string(s, std::size_t(uoffset(s, head))) + "..." +
+                                                       std::string(s + uoffset(s, chars - tail));
+        if (text_length(font, fitted.c_str()) <= room)
+            return fitted;
+    }
+    return "...";
 }
 
-// Writes the bitmap to a fresh file beside path, then puts it in place of
-// path, so that a failed save leaves whatever path held before. Empty, or
-// why the picture was not saved.
-std::string save_in_place(const std::string& path, BITMAP* bitmap)
-{
-    std::string temporary = directory_of(path) + ".quorvane-XXXXXX";
-    const int fd = mkstemp(&temporary[0]);
-    if (fd < 0)
-        return std::strerror(errno);
-    // mkstemp makes the file private; a saved picture gets the usual mode.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    close(fd);
-    std::string why;
-    // Allegro does not keep the system's reason for a failed write.
-    if (save_bmp(temporary.c_str(), bitmap, nullptr) != 0)
-        why = "Writing failed: the disk may be full.";
-    else if (rename(temporary.c_str(), path.c_str()) != 0)
-        why = std::strerror(errno);
-    if (!why.empty())
-        std::remove(temporary.c_str());
-    return why;
-}
 
 }
 
@@ -91,11 +88,15 @@ int save_chryzode()
     file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300);
     save_chryzode_dialog[name_entry].dp = filename;
     BITMAP* bitmap = static_cast<BITMAP*>(main_dialog[view_entry].dp);
-    if (run_dialog(save_chryzode_dialog) == ok_entry && bitmap) {
+    // The name field has the focus: a name typed at once comes before ".bmp".
+    if (run_dialog(save_chryzode_dialog, name_entry) == ok_entry && bitmap) {
         const std::string path = join_path(directory, filename);
-        const std::string why = save_in_place(path, bitmap);
-        if (!why.empty())
-            alert("Unable to save the image as", path.c_str(), why.c_str(), "OK", nullptr, 0, 0);
+        picture_file out;
+        std::string why;
+        if (!*filename)
+            alert("The image needs a name to be saved.", nullptr, nullptr, "OK", nullptr, 0, 0);
+        else if (!out.open(path, why) || !out.commit(bitmap, why))
+            alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
     }
     redraw_main();
     return D_O_K;

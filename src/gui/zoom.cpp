@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr int number_entry = 5;  // the edit field of both dialogs
-constexpr int zoom_chars = 7;
+constexpr int title_entry = 1, number_entry = 5;  // of both dialogs
+// Zoom Out reaches every int, -2147483648 included.
+constexpr int zoom_chars = 11;
 constexpr int ratio_chars = 3;
 
 }
@@ -20,7 +21,7 @@ DIALOG zoom_value_dialog[] = {
     { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,          0, (void*)"OK",            nullptr, nullptr },
     { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,          0, (void*)"Cancel",        nullptr, nullptr },
     { d_text_proc,     50,  50,  50,  16,  0, 0, 0,  0,      0,          0, (void*)"zoom =",        nullptr, nullptr },
-    { d_edit_proc,     110, 50,  70,  16,  0, 0, 0,  0,      zoom_chars, 0, nullptr,                nullptr, nullptr },
+    { d_edit_proc,     110, 50,  100, 16,  0, 0, 0,  0,      zoom_chars, 0, nullptr,                nullptr, nullptr },
     { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
     { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
 };
@@ -40,8 +41,7 @@ DIALOG zoom_ratio_dialog[] = {
 namespace {
 
 // Runs a one-number dialog whose field shows value; text must hold
-// edit_buffer_size of the field's limit. A value longer than the field keeps
-// its first characters (a sign and digits take one byte each).
+// edit_buffer_size of the field's limit, which every value it is given fits.
 int edit_number(DIALOG* dialog, char* text, int value)
 {
     uszprintf(text, dialog[number_entry].d1 + 1, "%d", value);
@@ -49,27 +49,46 @@ int edit_number(DIALOG* dialog, char* text, int value)
     return run_dialog(dialog);
 }
 
+// The number typed into a one-number dialog. Zoom In divides by the ratio
+// and a zoom of 0 shows no figure: a 0 is refused, and the user told that
+// the value stays `kept`.
+int typed_number(DIALOG* dialog, const char* text, const char* noun, int kept)
+{
+    const int typed = read_number(text);
+    if (typed == 0) {
+        char cannot[64], stays[64];
+        uszprintf(cannot, sizeof cannot, "A %s of 0 cannot be used.", noun);
+        uszprintf(stays, sizeof stays, "The %s stays %d.", noun, kept);
+        alert(static_cast<const char*>(dialog[title_entry].dp), cannot, stays, "OK", nullptr, 0, 0);
+    }
+    return typed;
+}
+
 // Gives the model a new zoom and redraws the figure with it. When the memory
-// for that cannot be had, the model, the picture and zoom_value keep the
-// previous zoom.
+// for that cannot be had or the user cancels, the model, the picture and
+// zoom_value keep the previous zoom.
 void apply_zoom(int zoom)
 {
     Cchryzode& model = the_model();
     model.set_zoom(zoom);
-    if (!model.rerender()) {
+    const work_end drawn = run_in_background([&] { return model.rerender(); });
+    if (drawn == work_end::done) {
+        zoom_value = zoom;
+        show_status();
+    } else {
         model.set_zoom(zoom_value);
-        report_out_of_memory();
-        return;
+        if (drawn == work_end::failed)
+            report_out_of_memory(model.rerender_bytes());
     }
-    zoom_value = zoom;
-    show_status();
+    update_zoom_in();
 }
 
-void set_zoom_in_enabled(bool enabled)
+}
+
+void update_zoom_in()
 {
-    zoom_menu[in_item].flags = enabled ? 0 : D_DISABLED;
-}
-
+    const bool stored = !(the_model().type & on_the_fly);
+    zoom_menu[in_item].flags = stored && zoom_value >= zoom_ratio ? 0 : D_DISABLED;
 }
 
 int zoom_normal()
@@ -86,7 +105,8 @@ int zoom_change_value()
     // The dialog's place is repainted before a recomputation that may take a while.
     redraw_main();
     if (exit == ok_entry)
-        apply_zoom(read_number(text));
+        if (const int zoom = typed_number(zoom_value_dialog, text, "zoom", zoom_value))
+            apply_zoom(zoom);
     redraw_main();
     return D_O_K;
 }
@@ -94,19 +114,11 @@ int zoom_change_value()
 int zoom_change_ratio()
 {
     char text[edit_buffer_size(ratio_chars)];
-    if (edit_number(zoom_ratio_dialog, text, zoom_ratio) == ok_entry) {
-        const int ratio = read_number(text);
-        if (ratio == 0) {
-            // Zoom In divides by the ratio.
-            char kept[64];
-            uszprintf(kept, sizeof kept, "The ratio stays %d.", zoom_ratio);
-            alert("Zoom in/zoom out ratio", "A ratio of 0 cannot be used.", kept, "OK", nullptr, 0, 0);
-        } else {
+    if (edit_number(zoom_ratio_dialog, text, zoom_ratio) == ok_entry)
+        if (const int ratio = typed_number(zoom_ratio_dialog, text, "ratio", zoom_ratio)) {
             zoom_ratio = ratio;
-            if (zoom_value < zoom_ratio)
-                set_zoom_in_enabled(false);
+            update_zoom_in();
         }
-    }
     redraw_main();
     return D_O_K;
 }
@@ -119,20 +131,20 @@ int zoom_out()
         return D_O_K;
     apply_zoom(int(product));
     redraw_main();
-    if (zoom_value >= zoom_ratio)
-        set_zoom_in_enabled(true);
     return D_O_K;
 }
 
 int zoom_in()
 {
-    // The ratio is never 0 (its dialog refuses it); the most negative zoom
-    // divided by -1 has no int quotient and stays as it is.
+    // The ratio is never 0 (its dialog refuses it). The most negative zoom
+    // divided by -1 has no int quotient, and a negative ratio longer than
+    // the zoom gives 0, no zoom: either way the zoom stays as it is.
     if (zoom_value == INT_MIN && zoom_ratio == -1)
         return D_O_K;
-    apply_zoom(zoom_value / zoom_ratio);
+    const int zoom = zoom_value / zoom_ratio;
+    if (zoom == 0)
+        return D_O_K;
+    apply_zoom(zoom);
     redraw_main();
-    if (zoom_value < zoom_ratio)
-        set_zoom_in_enabled(false);
     return D_O_K;
 }

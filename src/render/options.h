@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chryzode.h"
+#include "picture_file.h"
 
 // The largest width and height a picture may have.
 constexpr int max_side = 16384;
@@ -24,7 +25,11 @@ struct render_options {
     int zoom = 1;
     int w = 640, h = 480;
     rgb fg1{255, 0, 0}, fg2{255, 255, 0}, bg{0, 0, 0};
-    std::string output;
+    std::string output;      // a file name, a frame name pattern, or "-"
+    bool to_stdout = false;  // -o -
+    picture_format format = picture_format::bmp;
+    bool frames = false;     // one picture per n, first to last by step
+    int first = 0, last = 0, step = 1;
     bool quiet = false;
 };
 
@@ -39,3 +44,7 @@ enum class action { render, help, version };
 action parse_options(int argc, char** argv, render_options& options);
 
 void print_help(std::FILE* out);
+
+// The file name of the frame of multiplier n: the -o pattern, checked by
+// parse_options, with n in place of its one conversion.
+std::string frame_name(const std::string& pattern, int n);
