@@ -16,6 +16,8 @@
 #include "harness.h"
 #include "memory.h"
 
+#include <loadpng.h>
+
 // After the headers above: it defines None, Bool and the like.
 #include <X11/Xlib.h>
 
@@ -87,15 +89,16 @@ TEST_F(gui, new_chryzode)
          "m = 0 cannot make a figure:\nthe number of points m must be 1 or more.\n [OK]", root_figure, root, stored_menus},
         {"5 0 1500 1 root stored r", fill(7, 5, "99999") + push(15), "5 99999 1500 1 complete stored", {ok}, large,
          root_figure, root, stored_menus},
-        // computed, but the hit map of its drawing refused
-        {"5 99999 1500 1 complete stored", fill(7, 5, "101"), "5 101 1500 1 complete stored", {ok}, large,
-         root_figure, root, stored_menus, 640 * sizeof(int*)},
-        {"5 101 1500 1 complete stored", fill(7, 5, "101\xc3\xa9") + fill(11, 5, "2"),
+        // the hit map refused (the plain loops take no grids: 4498500 pairs and the map)
+        {"5 99999 1500 1 complete stored", fill(7, 5, "3001"), "5 3001 1500 1 complete stored", {ok},
+         large + "\nIt needs 35 MB", root_figure, root, stored_menus, 640 * sizeof(int*)},
+        {"5 3001 1500 1 complete stored", fill(7, 5, "101\xc3\xa9") + fill(11, 5, "2"),
          "5 101\xc3\xa9 1500 2 complete stored", escape, "", root_figure, root, stored_menus},
         {"-3 1499 1500 1 root stored r", fill(5, 5, "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9x") + fill(11, 5, "2") +
          push(15), "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9 1499 1500 2 complete stored", {ok}, "", {0, 1499, 1, 0, 2},
          "Complete multiplication chryzode of n=0 in m=1499 ; zoom 1:2", "+++++++++++"},
     };
+    the_model().set_fast(false);
     for (const auto& row : table) {
         SCOPED_TRACE(row.before_leaving);
         if (row.offered == "5 0 1500 1 root stored r" && available_memory() / 1e9 > 40)
@@ -107,6 +110,8 @@ TEST_F(gui, new_chryzode)
              (row.alert.empty() ? steps{} : note_alert(alert)));
         ASSERT_TRUE(finish_typing());
         refused_size = 0;
+        if (row.refuse)
+            EXPECT_NE(the_model().pairs_done, the_model().pairs()) << "the previous figure was computed again";
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(before_leaving, row.before_leaving);
         EXPECT_EQ(alert.substr(0, row.alert.size()), row.alert);
@@ -119,6 +124,9 @@ TEST_F(gui, new_chryzode)
 
 TEST_F(gui, zoom)
 {
+    // Zoom In is offered when the zoom stays 1 or more; from a root with
+    // n = r = -9999 the status line takes two lines at the widest zooms.
+    const char* const zero_ratio = "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 9. [OK]";
     const struct {
         char dialog;           // 'v' Zoom Value, 'r' Zoom Ratio: opened first
         steps typed;
@@ -126,32 +134,37 @@ TEST_F(gui, zoom)
         std::string alert;
         int zoom, ratio;
         bool zoom_in;
-        int type = 0;          // of the figure 2, 301, 1
+        int type = from_root;
     } table[] = {
         {0, menu(KEY_Z, 'o'), "", "", 2, 2, true},
         {0, menu(KEY_Z, 'i'), "", "", 1, 2, false},
-        {'v', fill(5, 7, "4") + steps{ok}, "1", "", 4, 2, false},   // Value leaves Zoom In as it was
+        {'v', fill(5, 11, "4") + steps{ok}, "1", "", 4, 2, true},
         {0, menu(KEY_Z, 'o'), "", "", 8, 2, true},
-        {0, menu(KEY_Z, 'i'), "", "", 4, 2, true},
-        {0, menu(KEY_Z, 'i'), "", "", 2, 2, true},   // 2 is not below 2
-        {'r', fill(5, 3, "5") + steps{ok}, "2", "", 2, 5, false},
-        {'r', fill(5, 3, "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E") + steps{ok}, "5",
-         "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 5. [OK]", 2, 5, false},
-        {'r', fill(5, 3, "4") + push(cancel), "5", "", 2, 5, false},
-        {'v', fill(5, 7, "12abc") + steps{ok}, "2", "", 12, 5, false},
-        {0, menu(KEY_Z, 'o'), "", "", 60, 5, true},
-        {0, menu(KEY_Z, 'n'), "", "", 1, 5, true},   // Normal size leaves Zoom In as it was
-        {0, menu(KEY_Z, 'i'), "", "", 0, 5, false},
-        {'v', fill(5, 7, "-3") + push(cancel), "0", "", 0, 5, false},
-        {'v', fill(5, 7, "-3") + steps{ok}, "0", "", -3, 5, false},
-        {'v', fill(5, 7, "9999999") + steps{ok}, "-3", "", 9999999, 5, false},
-        {'r', fill(5, 3, "999") + steps{ok}, "5", "", 9999999, 999, false},
-        {0, menu(KEY_Z, 'o'), "", "", 9999999, 999, false},   // past the int range: kept
-        {0, new_figure({2, 301, 1, 3, 1}), "", "", 1, 999, false, 3},
-        {'v', fill(5, 7, "3") + steps{now([] { refuse_arrays = true; }), ok}, "1", "This figure is too large.", 1,
-         999, false, 3},
+        {'r', fill(5, 3, "9") + steps{ok}, "2", "", 8, 9, false},
+        {'r', fill(5, 3, "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E") + steps{ok}, "9", zero_ratio, 8, 9, false},
+        {'r', fill(5, 3, "3") + push(cancel), "9", "", 8, 9, false},
+        {'r', fill(5, 3, "3") + steps{ok}, "9", "", 8, 3, true},
+        {0, menu(KEY_Z, 'i'), "", "", 2, 3, false},
+        {'v', fill(5, 11, "12abc") + steps{ok}, "2", "", 12, 3, true},
+        {0, menu(KEY_Z, 'n'), "", "", 1, 3, false},
+        {'v', fill(5, 11, "0") + steps{ok}, "1", "Zoom value\nA zoom of 0 cannot be used.\nThe zoom stays 1. [OK]", 1, 3, false},
+        {'v', fill(5, 11, "-3") + push(cancel), "1", "", 1, 3, false},
+        {'r', fill(5, 3, "-2") + steps{ok}, "3", "", 1, -2, true},
+        {0, menu(KEY_Z, 'i'), "", "", 1, -2, true},   // 1 / -2 is 0: kept
+        {'v', fill(5, 11, "-3") + steps{ok}, "1", "", -3, -2, false},
+        {'v', fill(5, 11, "4194304") + steps{ok}, "-3", "", 4194304, -2, true},
+        {'r', fill(5, 3, "-64") + steps{ok}, "-2", "", 4194304, -64, true},
+        {0, menu(KEY_Z, 'o'), "", "", -268435456, -64, false},
+        {'r', fill(5, 3, "8") + steps{ok}, "-64", "", -268435456, 8, false},
+        {0, menu(KEY_Z, 'o'), "", "", INT_MIN, 8, false},
+        {0, menu(KEY_Z, 'o'), "", "", INT_MIN, 8, false},   // past the int range: kept
+        {'v', fill(5, 11, "3") + steps{ok}, "-2147483648", "", 3, 8, false},
+        {0, new_figure({-9999, 301, -9999, from_root | on_the_fly, 1}), "", "", 1, 8, false, from_root | on_the_fly},
+        {'v', fill(5, 11, "16") + steps{ok}, "1", "", 16, 8, false, from_root | on_the_fly},
+        {'v', fill(5, 11, "3") + steps{now([] { refuse_arrays = true; }), ok}, "16", "This figure is too large.", 16,
+         8, false, from_root | on_the_fly},
     };
-    type(new_figure({2, 301, 1, 0, 1}));
+    type(new_figure({-9999, 301, -9999, from_root, 1}));
     ASSERT_TRUE(finish_typing());
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "zoom " << row.zoom << " ratio " << row.ratio);
@@ -169,7 +182,10 @@ TEST_F(gui, zoom)
         EXPECT_EQ(!(zoom_menu[in_item].flags & D_DISABLED), row.zoom_in);
         const std::string end = "zoom 1:" + std::to_string(row.zoom);
         EXPECT_EQ(status_line().substr(status_line().size() - end.size()), end);
-        expect_figure({2, 301, 1, row.type, row.zoom});
+        expect_figure({-9999, 301, -9999, row.type, row.zoom});
+        const DIALOG& bar = main_dialog[status_bar_entry];
+        EXPECT_EQ(bar.d1, row.zoom > 99999999 || row.zoom < -9999999 ? 2 : 1);
+        EXPECT_TRUE(bar.h >= bar.d1 * text_height(font) + 8 && bar.y + bar.h == SCREEN_H);
     }
 }
 
@@ -272,65 +288,86 @@ TEST_F(gui, graphics_mode)
 
 TEST_F(gui, save_image)
 {
+    namespace fs = std::filesystem;
     char name[] = "/tmp/quorvane-save-XXXXXX";
-    const std::string dir = mkdtemp(name);
+    const std::string dir = mkdtemp(name), deep = dir + "/" + std::string(120, 'd');
     std::string long_name = ".bmp";   // 63 characters of up to 4 bytes
     for (int i = 0; i < 59; ++i)
         long_name.insert(0, "\xF0\x9D\x84\x9E");
+    fs::create_directory(deep);
     std::ofstream(dir + "/plain") << "a file";
+    std::ofstream(dir + "/real.bmp") << "a file";
+    std::ofstream(dir + "/private.bmp") << "a file";
+    fs::permissions(dir + "/private.bmp", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.bmp", dir + "/link.bmp");
+    umask(022);
     const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{50000, RLIM_INFINITY};
     std::signal(SIGXFSZ, SIG_IGN);
-    const std::string all = "pic.bmp plain " + long_name + " ";
+    const std::string unable = "Unable to save the image as\n";
     const struct {
         std::string directory;   // typed over the selector's
         steps name;              // typed into "Save as"
         std::string offered;     // by the selector and by "Save as"
         steps leave;
-        std::string alert, files, saved;   // the file written
+        std::string alert, saved;   // the file written
+        int mode = 0644;
         bool file_limit = false;
     } table[] = {
-        {dir, steps{tab_to(5), press(KEY_HOME)} + text("pic"), " .bmp", {ok}, "", "pic.bmp plain ", "pic.bmp"},
-        {dir + "/missing", {}, dir + " pic.bmp", push(cancel), "", "pic.bmp plain ", ""},   // nothing written
-        {dir + "/", fill(5, 63, long_name.c_str()), dir + "/missing pic.bmp", {ok}, "", all, long_name},
+        {dir, text("pic"), " .bmp", {ok}, "", "pic.bmp"},
+        {dir + "/missing", {}, dir + " pic.bmp", push(cancel), "", ""},
+        {dir + "/", fill(5, 63, long_name.c_str()), dir + "/missing pic.bmp", {ok}, "", long_name},
         {dir + "/plain/sub", fill(5, 63, "pic.bmp"), dir + "/ " + long_name, {ok},
-         "Unable to save the image as\n" + dir + "/plain/sub/pic.bmp\nNot a directory [OK]", all, ""},
-        {dir + "/missing", {}, dir + "/plain/sub pic.bmp", {ok},
-         "Unable to save the image as\n" + dir + "/missing/pic.bmp\nNo such file or directory [OK]", all, ""},
-        {dir, {}, dir + "/missing pic.bmp", {ok},
-         "Unable to save the image as\n" + dir + "/pic.bmp\nWriting failed: the disk may be full. [OK]", all, "", true},
+         unable + dir + "/plain/sub/pic.bmp\nNot a directory [OK]", ""},
+        {dir, fill(5, 63, "pic.PNG"), dir + "/plain/sub pic.bmp", {ok}, "", "pic.PNG"},
+        {dir, fill(5, 63, "link.bmp"), dir + " pic.PNG", {ok}, "", "link.bmp"},
+        {dir, fill(5, 63, "private.bmp"), dir + " link.bmp", {ok}, "", "private.bmp", 0600},
+        {deep, fill(5, 63, "pic.jpg"), dir + " private.bmp", {ok},
+         unable + dir + "/dddddddd..." + std::string(27, 'd') + "/pic.jpg\nThe extension must be .bmp, .pcx, .tga or .png. [OK]", ""},
+        {dir + "/missing", fill(5, 63, "pic.bmp"), deep + " pic.jpg", {ok},
+         unable + dir + "/missing/pic.bmp\nNo such file or directory [OK]", ""},
+        {dir, {}, dir + "/missing pic.bmp", {ok}, unable + dir + "/pic.bmp\nFile too large [OK]", "", 0644, true},
     };
     type(new_figure({2, 301, 0, 0, 1}));
     ASSERT_TRUE(finish_typing());
+    const auto files = [](const std::string& in) {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(in))
+            names.insert(e.path().filename());
+        return names;
+    };
     for (const auto& row : table) {
         SCOPED_TRACE(row.directory);
         std::string offered, alert;
+        bool fits = true;
+        auto expected = files((row.directory == deep ? deep : dir));
+        if (!row.saved.empty())
+            expected.insert(row.saved);
         steps s = menu(KEY_F, 's') + steps{look([] { return dialog_title() == "" && !main_window_active(); },
                                                 [&] { offered = field_text(4); })};
         if (!row.directory.empty())
             s = s + steps{press(KEY_END)} + steps(191, keystroke(8)) + text(row.directory.c_str());
         s = s + push(2) + steps{look([] { return dialog_title() == "Save as"; }, [&] { offered += " " + field_text(5); })} +
             row.name + steps{now([&] { setrlimit(RLIMIT_FSIZE, row.file_limit ? &small : &unlimited); })} + row.leave;
-        type(s + (row.alert.empty() ? steps{} : note_alert(alert)));
+        if (!row.alert.empty())
+            s = s + steps{look(alert_showing, [&] { fits = active_dialog[0].x >= 0 && active_dialog[0].x + active_dialog[0].w <= SCREEN_W; })} +
+                note_alert(alert);
+        type(s);
         ASSERT_TRUE(finish_typing());
         setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(&row == &table[0] ? offered.substr(offered.find(' ')) : offered, row.offered);
         EXPECT_EQ(alert, row.alert);
-        std::set<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir))
-            names.insert(e.path().filename());
-        std::string files;
-        for (const std::string& n : names)
-            files += n + " ";
-        EXPECT_EQ(files, row.files);
+        EXPECT_TRUE(fits);
+        EXPECT_EQ(files((row.directory == deep ? deep : dir)), expected) << "no temporary file left";
         if (!row.saved.empty()) {
-            const bitmap_ptr saved(load_bmp((dir + "/" + row.saved).c_str(), nullptr));
+            const std::string path = dir + "/" + row.saved;
+            const bitmap_ptr saved(row.saved == "pic.PNG" ? load_png(path.c_str(), nullptr) : load_bmp(path.c_str(), nullptr));
             EXPECT_TRUE(saved && different_pixels(saved.get(), view()) == 0);
-            EXPECT_TRUE((std::filesystem::status(dir + "/" + row.saved).permissions() &
-                         std::filesystem::perms::others_read) != std::filesystem::perms::none);
+            EXPECT_EQ(int(fs::status(path).permissions()), row.mode);
         }
     }
-    EXPECT_EQ(std::filesystem::file_size(dir + "/pic.bmp"), 54u + 640 * 480 * 3) << "the old picture stays whole";
-    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(fs::is_symlink(dir + "/link.bmp"));
+    EXPECT_EQ(fs::file_size(dir + "/pic.bmp"), 54u + 640 * 480 * 3) << "the old picture stays whole";
+    fs::remove_all(dir);
 }
 
 // Processor time the main loop takes over a second of waiting.
@@ -404,6 +441,7 @@ TEST_F(gui, long_session)
         figure f = shown;
         const bool stored = !(zoom_menu[out_item].flags & D_DISABLED);
         const int command = shown.m ? in(0, 6) : 0;
+        bool drawn = command <= 4;   // a refused zoom draws nothing
         steps s = menu(KEY_C, 'r');
         if (command == 0) {
             f = {in(-3, 9), in(0, 8) ? in(1, 300) : in(-5, 0), in(-99, 999), in(0, 3), in(-3, 6)};
@@ -411,8 +449,10 @@ TEST_F(gui, long_session)
         } else if (command == 1) {
             const char* typed[] = {"0", "-3", "12abc", "7", ""};
             const char* t = typed[in(0, 4)];
-            s = open_dialog(KEY_Z, 'v', "Zoom value") + fill(5, 7, t) + steps{ok};
-            f.zoom = read_number(t);
+            s = open_dialog(KEY_Z, 'v', "Zoom value") + fill(5, 11, t) + steps{ok};
+            drawn = read_number(t) != 0;
+            f.zoom = drawn ? read_number(t) : f.zoom;
+            s = s + (drawn ? steps{} : steps{when(alert_showing), ok});
         } else if (command == 2 && stored) {
             const int r = in(-3, 5);
             s = open_dialog(KEY_Z, 'r', "Zoom in/zoom out ratio") + fill(5, 3, std::to_string(r).c_str()) +
@@ -423,7 +463,8 @@ TEST_F(gui, long_session)
             f.zoom *= ratio;
         } else if (command == 4 && !(zoom_menu[in_item].flags & D_DISABLED)) {
             s = menu(KEY_Z, 'i');
-            f.zoom /= ratio;
+            drawn = f.zoom / ratio != 0;
+            f.zoom = drawn ? f.zoom / ratio : f.zoom;
         } else if (command == 5) {
             s = open_dialog(KEY_C, 'c', "Chryzode colors") +
                 fill(9 + 7 * in(0, 2), 3, std::to_string(in(0, 255)).c_str()) + (in(0, 1) ? steps{ok} : escape);
@@ -434,7 +475,7 @@ TEST_F(gui, long_session)
                                         << " r=" << f.r << " type=" << f.type << " zoom=" << f.zoom);
         type(s);
         ASSERT_TRUE(finish_typing());
-        if (command <= 4 && f.m >= 1 && !(command == 2 && stored)) {
+        if (drawn && f.m >= 1 && !(command == 2 && stored)) {
             picture = engine_picture(f);
             Cchryzode model(nullptr);
             model.set(f.n, f.m, f.r, f.type);
