@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <thread>
+#include <tuple>
 #include <limits>
 #include <memory>
 #include <random>
@@ -13,11 +16,14 @@
 
 #include <gtest/gtest.h>
 #include <hwy/highway.h>
+#include <sys/wait.h>
 
 #include "chryzode.h"
 #include "failing.h"
 #include "kernels.h"
 #include "memory.h"
+
+#include <loadpng.h>
 
 namespace {
 
@@ -282,17 +288,76 @@ TEST(Engine, Failures)
     EXPECT_EQ(model->calcul_bytes(), UINT64_MAX);
 }
 
-// quorvane-render's pictures against the engine's.
+// A cancel, wherever it lands, leaves the model and the bitmap as they were
+// and the flag set for the caller to clear; the next computation is whole.
+TEST(Engine, Cancel)
+{
+    for (int type : {on_the_fly, 0})
+        for (bool fast : {false, true})
+            for (double share : {0.0, 0.3}) {
+                SCOPED_TRACE(testing::Message() << type << " " << fast << " " << share);
+                auto model = model_of({160, 120, 2, 300, 0, type, 3}, fast);
+                ASSERT_TRUE(model->calcul() && model->render());
+                const std::uint64_t shown = fingerprint(model->bmp);
+                const auto state = [&] { return std::make_tuple(model->count, model->points, model->seq, model->inters, model->hits); };
+                const auto before = state();
+                model->set(7, 4000, 0, type);
+                bool cancelled = false;
+                for (int attempt = 0; attempt < 5 && !cancelled; ++attempt) {
+                    std::thread watcher([&] {
+                        while (model->pairs_done < std::int64_t(share * double(model->planned_pairs())))
+                            std::this_thread::yield();
+                        model->cancel_requested = true;
+                    });
+                    if (share == 0)
+                        watcher.join();
+                    cancelled = !model->calcul();
+                    if (watcher.joinable())
+                        watcher.join();
+                    EXPECT_TRUE(model->cancel_requested);
+                    model->cancel_requested = false;
+                    EXPECT_TRUE(!cancelled || state() == before);
+                    ASSERT_TRUE(cancelled || model->render());
+                    EXPECT_TRUE(cancelled || fingerprint(model->bmp) == picture({160, 120, 7, 4000, 0, type, 3}));
+                }
+                EXPECT_TRUE(cancelled);
+                EXPECT_EQ(fingerprint(model->bmp), shown);
+                ASSERT_TRUE(model->calcul() && model->render());
+                const std::uint64_t next = fingerprint(model->bmp);
+                EXPECT_EQ(next, picture({160, 120, 7, 4000, 0, type, 3}));
+                ASSERT_TRUE(model->calcul());
+                const auto computed = state();
+                model->set_zoom(2);
+                model->cancel_requested = true;
+                EXPECT_FALSE(model->rerender());
+                EXPECT_TRUE(state() == computed && fingerprint(model->bmp) == next);
+            }
+}
+
+// quorvane-render's pictures against the engine's, in every format.
 TEST(Engine, RenderTool)
 {
-    const std::string path = std::filesystem::temp_directory_path() / "quorvane-engine-test.bmp";
-    const auto drawn = [&](const std::string& options) {
-        EXPECT_EQ(std::system((RENDER_TOOL " -o " + path + " " + options).c_str()), 0);
-        BITMAP* b = load_bmp(path.c_str(), nullptr);
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "quorvane-engine-test";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "refused");
+    const auto run = [&](const std::string& options, const char* in = "") {
+        const int status = std::system(("cd " + (dir / in).string() + " && " RENDER_TOOL " " + options + " 2>/dev/null").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const auto loaded = [&](const std::string& name) {
+        BITMAP* b = name == "p" ? load_bmp((dir / name).c_str(), nullptr) : load_bitmap((dir / name).c_str(), nullptr);
         const std::uint64_t print = b ? fingerprint(b) : 0;
         destroy_bitmap(b);
-        std::remove(path.c_str());
         return print;
+    };
+    const auto drawn = [&](const std::string& options, const std::string& name = "p.bmp") {
+        EXPECT_EQ(run("-o " + name + " " + options), 0);
+        return loaded(name);
+    };
+    const auto bytes = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     };
     EXPECT_EQ(drawn(""), picture({640, 480, 2, 1499, 1, from_root | on_the_fly, 1}));
     EXPECT_EQ(drawn("--complete --on-the-fly -m 31 --size 64x48"), picture({64, 48, 2, 31, 0, on_the_fly, 1}));
@@ -301,6 +366,35 @@ TEST(Engine, RenderTool)
     ASSERT_TRUE(model->calcul() && model->render());
     EXPECT_EQ(drawn("-n 5 -m 211 -r 7 --zoom -3 --size 150x260 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored"),
               fingerprint(model->bmp));
+    // The format by the extension, whatever its case, read back by its own
+    // reader; -o - --format gives the same bytes.
+    const std::uint64_t small = picture({64, 48, 2, 301, 1, from_root | on_the_fly, 1});
+    for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"}) {
+        std::string word = name[1] ? name + 2 : "bmp";
+        for (char& c : word)
+            c = char(std::tolower(c));
+        EXPECT_EQ(drawn("-m 301 --size 64x48", name), small) << name;
+        EXPECT_EQ(run("-m 301 --size 64x48 -o - --format " + word + " >out"), 0);
+        EXPECT_EQ(bytes(dir / "out"), bytes(dir / name)) << name;
+    }
+    EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
+    for (int n : {2, 5, 8})
+        EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"),
+                  picture({64, 48, n, 301, 1, from_root | on_the_fly, 1}));
+    // Refused before any work: no file.
+    for (const char* options : {"-o x.jpg", "-o x.bmp --format png", "-o - --format gif", "-o f%d.png --frames 3:2",
+                                "-o f%d.png --frames 1:3:0", "-o f.png --frames 1:2", "-o f%d%d.png --frames 1:2",
+                                "-o f%s.png --frames 1:2", "-o f.%d --frames 1:2", "-o - --frames 1:2",
+                                "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp"})
+        EXPECT_EQ(run(options, "refused"), 2) << options;
+    EXPECT_TRUE(fs::is_empty(dir / "refused"));
+    // A private file through a link stays private.
+    std::ofstream(dir / "real.png") << "old";
+    fs::permissions(dir / "real.png", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.png", dir / "link.png");
+    EXPECT_EQ(drawn("-m 301 --size 64x48", "link.png"), small);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png") && fs::status(dir / "real.png").permissions() == (fs::perms::owner_read | fs::perms::owner_write));
+    fs::remove_all(dir);
 }
 
 }
@@ -311,6 +405,7 @@ int main(int argc, char** argv)
     if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0)
         return 1;
     set_color_depth(32);
+    register_png_file_type();
     fast::set_threads(3);   // several threads on every figure
     return RUN_ALL_TESTS();
 }

@@ -370,6 +370,71 @@ TEST_F(gui, save_image)
     fs::remove_all(dir);
 }
 
+// The status bar's texts as drawn; at the first progress shown the user
+// types `typed_at_progress`.
+std::vector<std::string> drawn;
+std::vector<int> typed_at_progress;
+
+int spying_status_bar_proc(int msg, DIALOG* d, int c)
+{
+    if (msg == MSG_DRAW) {
+        drawn.push_back(static_cast<const char*>(d->dp));
+        if (drawn.back().rfind("Computing", 0) == 0)
+            for (int k : std::exchange(typed_at_progress, {}))
+                simulate_ukeypress(k, k == 27 ? KEY_ESC : KEY_H);
+    }
+    return d_textbox_proc(msg, d, c);
+}
+
+// Everything a cancelled command leaves as it was: the New dialog's offer,
+// the status line, the zoom, the menus and the main window's entries.
+std::string state()
+{
+    std::string s;
+    type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { s = new_offer(); })} + push(cancel));
+    EXPECT_TRUE(finish_typing());
+    s += " " + status_line() + " " + std::to_string(zoom_value) + " " + menu_states();
+    for (int i = 0; main_dialog[i].proc; ++i)
+        s += " " + std::to_string(main_dialog[i].flags);
+    return s;
+}
+
+TEST_F(gui, long_work_in_the_background)
+{
+    main_dialog[status_bar_entry].proc = spying_status_bar_proc;
+    const figure first{3, 1201, 1, 0, 2};
+    const struct {
+        figure next;
+        std::vector<int> typed_at_progress;
+        std::string progress;   // the start of the last progress text, "" for none
+    } table[] = {
+        {{2, 1499, 1, from_root | on_the_fly, 1}, {}, ""},   // well under 0.2 s
+        {{2, 99999, 1, on_the_fly, 1}, {'h', 27}, "Computing: "},   // 'h' dropped, Escape cancels
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.next.m);
+        type(new_figure(first));
+        ASSERT_TRUE(finish_typing());
+        const bitmap_ptr picture = copy_of(view());
+        const std::string before = state();
+        drawn.clear();
+        typed_at_progress = row.typed_at_progress;
+        type(new_figure(row.next));
+        ASSERT_TRUE(finish_typing(60));
+        std::string progress;
+        for (const std::string& text : drawn)
+            progress = text.rfind("Computing", 0) == 0 ? text : progress;
+        EXPECT_EQ(progress.substr(0, row.progress.size()), row.progress);
+        EXPECT_EQ(progress.empty() || progress.find(" left - Esc cancels") != std::string::npos, true) << progress;
+        if (row.progress.empty())
+            continue;
+        EXPECT_EQ(drawn.back(), status_line()) << "the status line drawn again";
+        EXPECT_EQ(state(), before);
+        EXPECT_EQ(different_pixels(view(), picture.get()), 0);
+        expect_figure(first);
+    }
+}
+
 // Processor time the main loop takes over a second of waiting.
 double busy_in_a_second()
 {
