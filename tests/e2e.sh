@@ -30,7 +30,14 @@ wait_for() {
 # A checksum of the screen's rectangle W H X Y, and the colour of a pixel.
 region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
 pixel() { import -window root -crop "1x1+$1+$2" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
-changed() { [ "$(region "$@")" != "$before" ]; }
+differs() { [ "$(region "$@")" != "$before" ]; }
+# Changed and settled: a long computation redraws its progress over the
+# status line, and drops the keys typed meanwhile.
+changed() {
+  local now
+  now=$(region "$@")
+  [ "$now" != "$before" ] && sleep 0.5 && [ "$(region "$@")" = "$now" ]
+}
 # Allegro's dialogs are white inside: one is open when the 200 pixels left of
 # its bottom-right corner are.
 dialog_at() {
@@ -68,6 +75,54 @@ field() {
   keys Tab
 }
 
+# New: m = 99999, complete, on the fly; returns once its progress shows.
+long_figure() {
+  before=$(region 640 20 0 460)
+  menu c n
+  wait_for 10 "the New chryzode dialog" dialog_at 517 387
+  keys Tab Tab Tab Tab
+  field 5 99999
+  keys Tab Tab Tab space Return
+  wait_for 10 "the progress" differs 640 20 0 460
+}
+
+# The close button during a long figure, SIGTERM, SIGINT, SIGHUP and the
+# loss of the X display, idle and busy, end the program at once and leave
+# no file: each case on an X server of its own, which some kill.
+if [ "$1" = --ends ]; then
+  quorvane=$(realpath "$2") xvfb=
+  trap 'cleanup; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true' EXIT
+  run_case() {   # idle|busy signal|close|X [status]
+    [ -z "$xvfb" ] || { kill "$xvfb"; wait "$xvfb" || true; }
+    rm -rf "$work/fifo" "$work/cwd" && mkfifo "$work/fifo" && mkdir "$work/cwd"
+    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/fifo" 2>/dev/null &
+    xvfb=$!
+    read -r -t 20 display <"$work/fifo"
+    export DISPLAY=":$display"
+    cd "$work/cwd" && start "$quorvane" && cd "$work"
+    if [ "$1" = busy ]; then
+      long_figure
+    fi
+    case $2 in
+      close) "$3" "$window" ;;
+      X) kill "$xvfb"; xvfb= ;;
+      *) kill "-$2" "$pid" ;;
+    esac
+    finish "$4"
+    [ -z "$(ls -A "$work/cwd")" ] || fail "$*: left $(ls -A "$work/cwd")"
+    if [ "$2" = X ]; then
+      [ "$(wc -l <"$work/stderr")" = 1 ] && grep -q "X display" "$work/stderr" || fail "$*: said $(cat "$work/stderr")"
+    fi
+  }
+  run_case busy close "$3" 0
+  for state in idle busy; do
+    for sig in TERM INT HUP; do run_case $state $sig - $((128 + $(kill -l $sig))); done
+    run_case $state X - 1
+  done
+  echo PASS
+  exit 0
+fi
+
 # Without a display, or without a screen mode, the program says so and stops.
 if env -u DISPLAY "$quorvane" 2>"$work/stderr"; then fail "ran without a display"; fi
 grep -q "xvfb-run" "$work/stderr" || fail "no hint at xvfb-run: $(cat "$work/stderr")"
@@ -88,6 +143,12 @@ figure_shown() {
   [ "$(compare -metric AE "$work/shot.png" "$work/expected.png" null: 2>&1)" = 0 ]
 }
 wait_for 30 "the figure" figure_shown
+
+# A long figure shows its progress; Escape gives the figure back.
+long_figure
+keys Escape
+wait_for 10 "the status line back" eval '! differs 640 20 0 460'
+figure_shown || fail "the figure changed"
 
 before=$(region 640 20 0 460)
 menu z o
@@ -128,8 +189,11 @@ xdotool key --repeat 120 BackSpace
 text "$work/"
 keys Tab Tab space
 wait_for 10 "the Save as dialog" dialog_at 547 372
-keys Tab Tab Tab
-field 10 e2e.bmp
+# The name field, focused under the pointer, types before ".bmp".
+keys Tab
+xdotool mousemove --sync 460 283
+text e2e
+xdotool mousemove --sync 790 592
 keys Return
 saved() { [ -s "$work/e2e.bmp" ]; }
 wait_for 10 "the saved picture" saved
