@@ -130,50 +130,6 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
     }
 }
 
-TEST(Engine, ChordLists)
-{
-    const struct {
-        int n, m, r, type;
-        std::vector<int> seq;   // from seq[0] from a root, from seq[1] complete
-    } table[] = {
-        {2, 10, 0, 0, {2, 4, 6, 8, 0, 2, 4, 6, 8}},  {2, 7, 1, from_root, {1, 2, 4, 1}},
-        {2, 10, 1, from_root, {1, 2, 4, 8, 6, 2}},   {0, 10, 3, from_root, {3, 0, 0}},
-        {-5, 7, -6, from_root, {1, 2, 4, 1}},        {5, 10, 0, from_root, {0, 0}},
-        {INT_MAX, 10, 1, from_root, {1, 7, 9, 3, 1}}, {2, 0, 1, from_root, {}},
-    };
-    for (const auto& row : table) {
-        auto model = model_of({64, 48, row.n, row.m, row.r, row.type, 1});
-        ASSERT_TRUE(model->calcul());
-        const int first = row.type & from_root ? 0 : 1;
-        EXPECT_EQ(std::vector<int>(model->seq + first, model->seq + model->count), row.seq) << row.n << " " << row.m;
-        EXPECT_EQ(model->planned_chords(), std::max(model->count - 1, 0));
-    }
-}
-
-TEST(Engine, IntersectionsAndPixels)
-{
-    const Cpoint p = inter({0, 0}, {1, 1}, {0, 1}, {1, 0}), parallel = inter({0, 0}, {1, 0}, {0, 1}, {1, 1}),
-                 beyond = inter({0, 0}, {1, 0}, {5, 1}, {5, 2});
-    EXPECT_TRUE(p.x == 0.5f && p.y == 0.5f && parallel.x == 0 && parallel.y == 0 && beyond.x == 5 && beyond.y == 0);
-    const struct {
-        int zoom;
-        float x, y;
-        int X, Y;   // -1: outside
-    } table[] = {
-        {1, 1, 0, 560, 240},          {1, 0, -1, 320, 0},          {1, 0, 1, -1, -1},
-        {2, 1, 0, 440, 240},          {2, 0, 1, 320, 360},         {1, -320.5f / 240, 0, 0, 240},
-        {1, -321.0f / 240, 0, -1, -1}, {1, 319.5f / 240, 0, 639, 240}, {1, 320.0f / 240, 0, -1, -1},
-        {0, 0, 0, -1, -1},            {-1, 1, 0, 80, 240},         {INT_MIN, -0.9f, 0.9f, 320, 240},
-        {1, 1e30f, 0, -1, -1},        {1, 0, std::numeric_limits<float>::quiet_NaN(), -1, -1},
-    };
-    for (const auto& row : table) {
-        int X = -1, Y = -1;
-        const bool inside = pixel_map(640, 480, row.zoom).to_pixel({row.x, row.y}, X, Y);
-        EXPECT_TRUE(inside == (row.X >= 0) && (!inside || (X == row.X && Y == row.Y)))
-            << row.zoom << " " << row.x << " " << row.y << ": " << X << "," << Y;
-    }
-}
-
 // A stored model whose list puts counts[i] points on pixel (i, 0) of a 64x8
 // bitmap and the rest outside.
 std::unique_ptr<Cchryzode> model_with_counts(const std::vector<int>& counts)

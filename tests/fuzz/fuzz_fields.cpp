@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const int limits[] = {3, 5, 7, 63};   // colour, New, zoom, file name fields
+    static const int limits[] = {3, 5, 11, 63};   // colour, New, zoom, file name fields
     const int chars = size ? limits[data[0] & 3] : 0, bytes = edit_buffer_size(chars);
     const std::unique_ptr<char[]> text(new char[std::size_t(bytes)]());
     int pos = 0;
