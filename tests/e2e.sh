@@ -90,7 +90,7 @@ long_figure() {
 # loss of the X display, idle and busy, end the program at once and leave
 # no file: each case on an X server of its own, which some kill.
 if [ "$1" = --ends ]; then
-  quorvane=$(realpath "$2") xvfb=
+  quorvane=$(realpath "$2") refusals=$(realpath "$4") xvfb=
   trap 'cleanup; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true' EXIT
   run_case() {   # idle|busy signal|close|X [status]
     [ -z "$xvfb" ] || { kill "$xvfb"; wait "$xvfb" || true; }
@@ -99,10 +99,26 @@ if [ "$1" = --ends ]; then
     xvfb=$!
     read -r -t 20 display <"$work/fifo"
     export DISPLAY=":$display"
-    cd "$work/cwd" && start "$quorvane" && cd "$work"
+    cd "$work/cwd" && start env LD_PRELOAD="$refusals" QUORVANE_SLOW_WRITES=1 "$quorvane" && cd "$work"
     [ "$1" = idle ] || long_figure
     case $2 in
       close) "$3" "$window" ;;
+      save)   # SIGTERM while the picture is written
+        before=$(region 640 20 0 460)
+        menu c n
+        wait_for 10 "the New chryzode dialog" dialog_at 517 387
+        keys Return
+        wait_for 30 "the figure" changed 640 20 0 460
+        menu f s
+        wait_for 10 "the directory selector" dialog_at 517 387
+        keys End
+        xdotool key --repeat 120 --delay 2 BackSpace
+        text "$work/cwd/"
+        keys Tab Tab space
+        wait_for 10 "the Save as dialog" dialog_at 467 312
+        keys s Return
+        wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
+        kill -TERM "$pid" ;;
       X) kill "$xvfb"; xvfb= ;;
       *) kill "-$2" "$pid" ;;
     esac
@@ -113,6 +129,7 @@ if [ "$1" = --ends ]; then
     fi
   }
   run_case busy close "$3" 0
+  run_case idle save - 143
   for state in idle busy; do
     for sig in TERM INT HUP; do run_case $state $sig - $((128 + $(kill -l $sig))); done
     run_case $state X - 1

@@ -3,8 +3,11 @@
 // real one (LD_PRELOAD):
 //   QUORVANE_REFUSE_GFX=fullscreen|after-first|all   those mode requests
 //   QUORVANE_REFUSE_BITMAP=WxH                        bitmaps of that size
+//   QUORVANE_SLOW_WRITES=1     a second before every write to a regular file
 // A refused mode request does what a real one does: the mode in force is gone.
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,4 +42,13 @@ BITMAP* create_bitmap(int w, int h)
 {
     static const auto create = reinterpret_cast<BITMAP* (*)(int, int)>(dlsym(RTLD_NEXT, "create_bitmap"));
     return refused("QUORVANE_REFUSE_BITMAP", std::to_string(w) + "x" + std::to_string(h)) ? nullptr : create(w, h);
+}
+
+extern "C" ssize_t write(int fd, const void* data, size_t size)
+{
+    static const auto real = reinterpret_cast<ssize_t (*)(int, const void*, size_t)>(dlsym(RTLD_NEXT, "write"));
+    struct stat st;
+    if (std::getenv("QUORVANE_SLOW_WRITES") && fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        sleep(1);
+    return real(fd, data, size);
 }
