@@ -367,8 +367,14 @@ TEST_F(gui, save_image)
     fs::remove_all(dir);
 }
 
+// What a window manager sends when the user clicks the close button.
+void close_button()
+{
+    EXPECT_EQ(std::system(SEND_CLOSE_REQUEST " $(xdotool search --name '^Quorvane - a chryzode explorer$')"), 0);
+}
+
 // The status bar's texts as drawn; at the first progress shown the user
-// types `typed_at_progress`.
+// types `typed_at_progress` (-1: clicks the close button).
 std::vector<std::string> drawn;
 std::vector<int> typed_at_progress;
 
@@ -378,7 +384,10 @@ int spying_status_bar_proc(int msg, DIALOG* d, int c)
         drawn.push_back(static_cast<const char*>(d->dp));
         if (drawn.back().rfind("Computing", 0) == 0)
             for (int k : std::exchange(typed_at_progress, {}))
-                simulate_ukeypress(k, k == 27 ? KEY_ESC : KEY_H);
+                if (k < 0)
+                    close_button();
+                else
+                    simulate_ukeypress(k, k == 27 ? KEY_ESC : KEY_H);
     }
     return d_textbox_proc(msg, d, c);
 }
@@ -407,6 +416,7 @@ TEST_F(gui, long_work_in_the_background)
     } table[] = {
         {{2, 1499, 1, from_root | on_the_fly, 1}, {}, ""},   // well under 0.2 s
         {{2, 99999, 1, on_the_fly, 1}, {'h', 27}, "Computing: "},   // 'h' dropped, Escape cancels
+        {{2, 99999, 1, on_the_fly, 1}, {-1}, "Computing: "},        // the close button cancels, then ends
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.next.m);
@@ -417,7 +427,8 @@ TEST_F(gui, long_work_in_the_background)
         drawn.clear();
         typed_at_progress = row.typed_at_progress;
         type(new_figure(row.next));
-        ASSERT_TRUE(finish_typing(60));
+        const bool closed = row.typed_at_progress == std::vector<int>{-1};
+        ASSERT_TRUE(closed ? run_main_to_end(60) : finish_typing(60));
         std::string progress;
         for (const std::string& text : drawn)
             progress = text.rfind("Computing", 0) == 0 ? text : progress;
@@ -426,6 +437,11 @@ TEST_F(gui, long_work_in_the_background)
         if (row.progress.empty())
             continue;
         EXPECT_EQ(drawn.back(), status_line()) << "the status line drawn again";
+        if (closed) {
+            EXPECT_EQ(different_pixels(view(), picture.get()), 0);
+            EXPECT_NE(before.find(status_line()), std::string::npos);
+            break;
+        }
         EXPECT_EQ(state(), before);
         EXPECT_EQ(different_pixels(view(), picture.get()), 0);
         expect_figure(first);
@@ -462,8 +478,7 @@ TEST_F(gui, main_window)
     ASSERT_TRUE(finish_typing()) << "Escape ended the program";
     EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion 0.32\nChryzodes drawn by their crossings [OK]");
     EXPECT_EQ(view_differs_on_screen(), 0);
-    // What a window manager sends when the user clicks the close button.
-    EXPECT_EQ(std::system(SEND_CLOSE_REQUEST " $(xdotool search --name '^Quorvane - a chryzode explorer$')"), 0);
+    close_button();
     EXPECT_TRUE(run_main_to_end());
 }
 
