@@ -16,6 +16,6 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 for target in engine fields; do
   cp -r "tests/fuzz/corpus/$target" "$scratch/$target"
-  (cd build-fuzz && "./tests/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 \
+  (cd build-fuzz && "./tests/fuzz_$target" -max_total_time="$seconds" -timeout=20 \
       -rss_limit_mb=4096 -print_final_stats=1 "$scratch/$target")
 done

@@ -1,7 +1,7 @@
-// Fuzz target over the text an edit field can hold: characters typed,
-// deleted and moved over as Allegro's edit field does it, into a buffer of
-// the size the program gives each field, then read as a number and written
-// back. Any write past the buffer is caught by AddressSanitizer.
+// Fuzz target over the text of an edit field: characters typed, deleted and
+// moved over as Allegro's edit field does it, into a buffer of the size the
+// program gives each field, then read as a number and written back. A write
+// past the buffer is caught by AddressSanitizer.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -10,32 +10,21 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 1)
-        return 0;
-    static const int limits[] = {3, 5, 7, 63};   // colour, New, zoom, file name fields
-    const int chars = limits[data[0] & 3];
-    const int bytes = edit_buffer_size(chars);
-    std::unique_ptr<char[]> text(new char[std::size_t(bytes)]());
+    static const int limits[] = {3, 5, 11, 63};   // colour, New, zoom, file name fields
+    const int chars = size ? limits[data[0] & 3] : 0, bytes = edit_buffer_size(chars);
+    const std::unique_ptr<char[]> text(new char[std::size_t(bytes)]());
     int pos = 0;
     for (std::size_t i = 1; i + 2 < size; i += 3) {
-        const int key = data[i] | data[i + 1] << 8 | (data[i + 2] & 0x1f) << 16;
-        const int length = ustrlen(text.get());
-        if (key == 8) {               // backspace
-            if (pos > 0)
-                uremove(text.get(), --pos);
-        } else if (key == 1) {        // cursor left, right
-            pos = pos > 0 ? pos - 1 : 0;
-        } else if (key == 2) {
-            pos = pos < length ? pos + 1 : length;
-        } else if (key >= 32 && key <= 0x10ffff && length < chars) {
+        const int key = data[i] | data[i + 1] << 8 | (data[i + 2] & 0x1f) << 16, length = ustrlen(text.get());
+        if (key == 8 && pos > 0)   // backspace
+            uremove(text.get(), --pos);
+        else if (key == 1 || key == 2)   // cursor left, right
+            pos = key == 1 ? (pos > 0 ? pos - 1 : 0) : (pos < length ? pos + 1 : length);
+        else if (key >= 32 && key <= 0x10ffff && length < chars)
             uinsert(text.get(), pos++, key);
-        }
-        if (ustrsize(text.get()) >= bytes || ustrlen(text.get()) > chars)
-            std::abort();
-        const int value = read_number(text.get());
         char back[16];
-        uszprintf(back, sizeof back, "%d", value);
-        if (read_number(back) != value)
+        uszprintf(back, sizeof back, "%d", read_number(text.get()));
+        if (ustrsize(text.get()) >= bytes || ustrlen(text.get()) > chars || read_number(back) != read_number(text.get()))
             std::abort();
     }
     return 0;

@@ -2,9 +2,8 @@
 // corpus), so that every build checks the corpus without libFuzzer.
 #include <cstdint>
 #include <fstream>
-#include <iostream>
 #include <iterator>
-#include <vector>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
@@ -15,9 +14,8 @@ int main(int argc, char** argv)
         LLVMFuzzerInitialize(&argc, &argv);
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary);
-        const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
-    std::cout << "replayed " << argc - 1 << " inputs\n";
     return 0;
 }

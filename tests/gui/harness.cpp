@@ -6,9 +6,6 @@
 #include <deque>
 #include <thread>
 
-#include "chryzode.h"
-#include "gui.h"
-
 namespace gui_test {
 
 namespace {
@@ -25,120 +22,120 @@ int scancode_of(int c)
 {
     if (c >= 'a' && c <= 'z')
         return KEY_A + (c - 'a');
-    if (c >= 'A' && c <= 'Z')
-        return KEY_A + (c - 'A');
     if (c >= '0' && c <= '9')
         return KEY_0 + (c - '0');
-    switch (c) {
-    case ' ': return KEY_SPACE;
-    case '\r': return KEY_ENTER;
-    case 27: return KEY_ESC;
-    case '\t': return KEY_TAB;
-    case 8: return KEY_BACKSPACE;
-    case '-': return KEY_MINUS;
-    case '.': return KEY_STOP;
-    case '/': return KEY_SLASH;
-    default: return 0;
-    }
-}
-
-int focused_entry()
-{
-    for (int i = 0; active_dialog && active_dialog[i].proc; ++i)
-        if (active_dialog[i].flags & D_GOTFOCUS)
-            return i;
-    return -1;
-}
-
-// Conditions that hold are passed over; then one key is typed.
-void type_next()
-{
-    while (!queue.empty() && queue.front().ready && queue.front().ready())
-        queue.pop_front();
-    if (queue.empty() || queue.front().ready)
-        return;
-    simulate_ukeypress(queue.front().c, queue.front().scancode);
-    queue.pop_front();
+    const int controls[][2] = {{' ', KEY_SPACE}, {'\r', KEY_ENTER}, {27, KEY_ESC}, {'\t', KEY_TAB}, {8, KEY_BACKSPACE}};
+    for (const auto& control : controls)
+        if (c == control[0])
+            return control[1];
+    return 0;
 }
 
 // Every pass of a dialog, a menu or an alert asks for the mouse buttons: the
-// typist's turn. Allegro's double-click timer asks too, from a thread of its
-// own (for a while after start-up and after each click): it gets the buttons
-// alone.
+// typist's turn to pass over the conditions that hold, then type one key.
+// Allegro's double-click timer asks from a thread of its own.
 int typist_mouse_b()
 {
+    const auto now = clock::now();
     if (std::this_thread::get_id() != program_thread)
         return allegro_mouse_b();
-    const auto now = clock::now();
     // Time spent away from the GUI (a computation) is no waiting.
-    if (now - last_pass > std::chrono::milliseconds(200))
+    if (now - last_pass > std::chrono::milliseconds(200) || keypressed())
         idle_since = now;
     last_pass = now;
-    if (keypressed()) {
-        idle_since = now;
-    } else if (gave_up) {
+    const std::size_t left = queue.size();
+    while (!keypressed() && !gave_up && !queue.empty() && queue.front().ready && queue.front().ready())
+        queue.pop_front();
+    if (keypressed())
+        return allegro_mouse_b();
+    if (gave_up) {
         simulate_ukeypress(27, KEY_ESC);
-    } else {
-        const std::size_t left = queue.size();
-        type_next();
-        if (queue.size() != left)
-            idle_since = now;
-        else if (now - idle_since > std::chrono::duration<double>(patience_seconds)) {
-            ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, open dialog \""
-                          << dialog_title() << "\", focus on entry " << focused_entry() << ", alert \""
-                          << alert_text() << "\"";
-            queue.clear();
-            gave_up = true;
-        }
+    } else if (!queue.empty() && !queue.front().ready) {
+        simulate_ukeypress(queue.front().c, queue.front().scancode);
+        queue.pop_front();
+    } else if (queue.size() == left && now - idle_since > std::chrono::seconds(15)) {
+        ADD_FAILURE() << "the typist gave up: " << queue.size() << " steps left, dialog \"" << dialog_title()
+                      << "\"" << (alert_showing() ? ", an alert" : "");
+        queue.clear();
+        gave_up = true;
     }
+    if (queue.size() != left)
+        idle_since = now;
     return allegro_mouse_b();
 }
 
-bool started = false;
-
-}
-
-step keystroke(int c) { return {c, scancode_of(c), nullptr}; }
-step press(int scancode) { return {0, scancode, nullptr}; }
-step alt(int scancode) { return press(scancode); }
-step when(std::function<bool()> ready) { return {0, 0, std::move(ready)}; }
-
-steps text(const char* utf8)
-{
-    steps s;
-    const char* p = utf8;
-    while (const int c = ugetxc(&p))
-        s.push_back(keystroke(c));
-    return s;
-}
-
-steps clear_field(int chars)
-{
-    steps s{press(KEY_END)};
-    for (int i = 0; i < chars; ++i)
-        s.push_back(keystroke(8));
-    return s;
-}
-
-steps menu(int menu_scancode, int item)
-{
-    return {alt(menu_scancode), keystroke(item)};
-}
-
-step tab_to(int entry)
-{
-    return when([entry] {
-        if (active_dialog && (active_dialog[entry].flags & D_GOTFOCUS))
-            return true;
-        simulate_ukeypress('\t', KEY_TAB);
-        return false;
-    });
 }
 
 steps operator+(steps a, const steps& b)
 {
     a.insert(a.end(), b.begin(), b.end());
     return a;
+}
+
+step keystroke(int c) { return {c, scancode_of(c), nullptr}; }
+step press(int scancode) { return {0, scancode, nullptr}; }
+step when(std::function<bool()> ready) { return {0, 0, std::move(ready)}; }
+step look(std::function<bool()> ready, std::function<void()> check)
+{
+    return when([ready, check] { return ready() && (check(), true); });
+}
+step now(std::function<void()> check) { return when([check] { return check(), true; }); }
+const step ok = keystroke('\r');
+
+steps text(const char* utf8)
+{
+    steps s;
+    while (const int c = ugetxc(&utf8))
+        s.push_back(keystroke(c));
+    return s;
+}
+
+steps menu(int menu_scancode, int item) { return {press(menu_scancode), keystroke(item)}; }
+
+steps open_dialog(int menu_scancode, int item, const char* title)
+{
+    const std::string wanted = title;
+    return menu(menu_scancode, item) + steps{when([wanted] { return dialog_title() == wanted; })};
+}
+
+step tab_to(int entry)
+{
+    return when([entry] {
+        const bool there = active_dialog && (active_dialog[entry].flags & D_GOTFOCUS);
+        if (!there)
+            simulate_ukeypress('\t', KEY_TAB);
+        return there;
+    });
+}
+
+steps fill(int entry, int chars, const char* value)
+{
+    return steps{tab_to(entry), press(KEY_END)} + steps(std::size_t(chars), keystroke(8)) + text(value);
+}
+
+steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
+
+steps note_alert(std::string& into)
+{
+    const auto read = [&into] {
+        const auto line = [](int i) { return std::string(active_dialog[i].dp ? (const char*)active_dialog[i].dp : ""); };
+        into = line(1) + "\n" + line(2) + "\n" + line(3) + " [";
+        for (int i = 4; i <= 6; ++i)
+            if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
+                into += (into.back() == '[' ? "" : "|") + line(i);
+        into += "]";
+    };
+    return {look(alert_showing, read), ok};
+}
+
+steps new_figure(const figure& f)
+{
+    // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
+    const auto number = [](int value) { return std::to_string(value); };
+    return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
+           push(f.type & on_the_fly ? 18 : 19) + fill(5, 5, number(f.n).c_str()) + fill(7, 5, number(f.m).c_str()) +
+           fill(11, 5, number(f.zoom).c_str()) + (f.type & from_root ? fill(9, 5, number(f.r).c_str()) : steps{}) +
+           steps{ok};
 }
 
 void type(const steps& s)
@@ -148,26 +145,19 @@ void type(const steps& s)
     queue.insert(queue.end(), s.begin(), s.end());
 }
 
-bool typed_all()
-{
-    return queue.empty() && !gave_up;
-}
-
 bool run_main_until(const std::function<bool()>& done, double seconds)
 {
     const auto end = clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
+    while (!done())
         if (clock::now() > end || !update_main_dialog())
             return false;
-    }
     return true;
 }
 
 bool finish_typing(double seconds)
 {
-    const bool done = run_main_until(
-        [] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); }, seconds);
-    return done && !gave_up;
+    return run_main_until([] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); },
+                          seconds) && !gave_up;
 }
 
 bool run_main_to_end(double seconds)
@@ -179,72 +169,25 @@ bool run_main_to_end(double seconds)
     return true;
 }
 
-bool main_window_active()
-{
-    return active_dialog == main_dialog;
-}
+bool main_window_active() { return active_dialog == main_dialog; }
 
 std::string dialog_title()
 {
-    if (!active_dialog || main_window_active() || active_dialog[0].proc != d_box_proc ||
-        active_dialog[1].proc != d_textbox_proc)
-        return "";
-    return static_cast<const char*>(active_dialog[1].dp);
+    const bool command_dialog = active_dialog && !main_window_active() && active_dialog[0].proc == d_box_proc &&
+                                active_dialog[1].proc == d_textbox_proc;
+    return command_dialog ? static_cast<const char*>(active_dialog[1].dp) : "";
 }
 
-// Allegro's alert box: three centred lines under a shadowed box. Its file
-// selector starts alike, with a button after one line.
+// Allegro's alert: three centred lines in a shadowed box, then the buttons.
 bool alert_showing()
 {
     return active_dialog && active_dialog[0].proc == _gui_shadow_box_proc &&
            active_dialog[1].proc == _gui_ctext_proc && active_dialog[2].proc == _gui_ctext_proc;
 }
 
-std::string alert_text()
-{
-    if (!alert_showing())
-        return "";
-    std::string lines;
-    for (int i = 1; i <= 3; ++i) {
-        if (i > 1)
-            lines += '\n';
-        if (active_dialog[i].dp)
-            lines += static_cast<const char*>(active_dialog[i].dp);
-    }
-    return lines;
-}
-
-std::vector<std::string> alert_buttons()
-{
-    std::vector<std::string> buttons;
-    if (!alert_showing())
-        return buttons;
-    for (int i = 4; i <= 6; ++i)
-        if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
-            buttons.push_back(static_cast<const char*>(active_dialog[i].dp));
-    return buttons;
-}
-
-BITMAP* view()
-{
-    return static_cast<BITMAP*>(main_dialog[view_entry].dp);
-}
-
-std::string status_line()
-{
-    return static_cast<const char*>(main_dialog[status_bar_entry].dp);
-}
-
-bitmap_ptr engine_picture(int n, int m, int r, int type, int zoom)
-{
-    const Cchryzode& program = the_model();
-    Cchryzode model(create_bitmap(view()->w, view()->h));
-    model.set_colors(program.fg1, program.fg2, program.bg);
-    model.set(n, m, r, type);
-    model.set_zoom(zoom);
-    EXPECT_TRUE(model.calcul() && model.render());
-    return copy_of(model.bmp);
-}
+std::string field_text(int entry) { return static_cast<const char*>(active_dialog[entry].dp); }
+BITMAP* view() { return static_cast<BITMAP*>(main_dialog[view_entry].dp); }
+std::string status_line() { return static_cast<const char*>(main_dialog[status_bar_entry].dp); }
 
 bitmap_ptr copy_of(BITMAP* b)
 {
@@ -261,25 +204,36 @@ bitmap_ptr screen_copy()
     return copy;
 }
 
-long different_pixels(BITMAP* a, BITMAP* b, int x, int y, int w, int h)
+bitmap_ptr engine_picture(const figure& f)
 {
-    if (a->w != b->w || a->h != b->h)
-        return -1;
-    if (w == 0) {
-        w = a->w;
-        h = a->h;
-    }
+    Cchryzode model(create_bitmap(view()->w, view()->h));
+    model.set_colors(the_model().fg1, the_model().fg2, the_model().bg);
+    model.set(f.n, f.m, f.r, f.type);
+    model.set_zoom(f.zoom);
+    EXPECT_TRUE(model.calcul() && model.render());
+    return copy_of(model.bmp);
+}
+
+long different_pixels(BITMAP* a, BITMAP* b)
+{
     long differ = 0;
-    for (int j = y; j < y + h; ++j)
-        for (int i = x; i < x + w; ++i)
-            differ += getpixel(a, i, j) != getpixel(b, i, j);
-    return differ;
+    for (int y = 0; y < a->h && y < b->h; ++y)
+        for (int x = 0; x < a->w && x < b->w; ++x)
+            differ += getpixel(a, x, y) != getpixel(b, x, y);
+    return a->w != b->w || a->h != b->h ? -1 : differ;
+}
+
+long view_differs_on_screen()
+{
+    const bitmap_ptr shown = screen_copy();
+    const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
+    set_clip_rect(shown.get(), 0, top, view()->w - 1, bottom - 1);
+    blit(view(), shown.get(), 0, 0, 0, 0, view()->w, view()->h);   // inside the clip only
+    return different_pixels(screen_copy().get(), shown.get());
 }
 
 void program_test::SetUp()
 {
-    ASSERT_FALSE(started) << "one program per process: run each test on its own (ctest does)";
-    started = true;
     ASSERT_TRUE(start_up());
     allegro_mouse_b = gui_mouse_b;
     program_thread = std::this_thread::get_id();

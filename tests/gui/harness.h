@@ -1,28 +1,9 @@
-// Test support for the program's GUI, in-process: the program started on the
-// test's own X display, keys typed into its dialogs as a user would type them,
-// and what the program shows read back.
-//
-// One program per process. Each test is a process of its own under a private
-// Xvfb: add_gui_test() in tests/gui/CMakeLists.txt builds a test program,
-// links this library (which brings main) and registers every test with ctest
-// under tests/with_xvfb.sh. Tests use the fixture program_test, which starts
-// the program before the test and shuts it down after.
-//
-// Typing. type() queues steps; the typist types one step whenever the GUI
-// waits for input (a pass of a dialog, a menu or an alert, on the program's
-// own thread) and the key buffer is empty. A step is a key, or a condition to
-// wait for before the next key. alert() empties the key buffer when it opens:
-// wait with when(alert_showing) before typing into an alert. Menus: alt(KEY_C)
-// opens the Chryzode menu, then keystroke('n') picks its item &New.
-//
-// Keys typed into the main window need a scancode: its hot-key object takes
-// every unused key that has none. keystroke() gives letters, digits and the
-// usual controls their real scancodes; other characters go into fields only.
-//
-// Should the GUI wait for input with nothing left to type for
-// `patience_seconds`, the typist gives up: it types Escape from then on, so
-// that a command whose dialog would stay open returns, and typed_all() is
-// false until the next type().
+// The program's GUI in-process on the test's own X display (one program per
+// process): keys typed into its dialogs as a user types them, and what it
+// shows read back. type() queues steps, each a key or a condition to wait
+// for; the typist types one whenever the GUI waits for input with the key
+// buffer empty. alert() empties that buffer when it opens: wait for it. With
+// nothing left to type for 15 s, the typist gives up and types Escape.
 #pragma once
 
 #include <functional>
@@ -34,6 +15,9 @@
 
 #include <allegro.h>
 
+#include "chryzode.h"
+#include "gui.h"
+
 namespace gui_test {
 
 struct step {
@@ -42,56 +26,51 @@ struct step {
     std::function<bool()> ready;  // a condition step when set
 };
 using steps = std::vector<step>;
-
-step keystroke(int c);                   // a character
-step press(int scancode);                // a key without a character: KEY_END, KEY_LEFT...
-step alt(int scancode);                  // Alt + a letter key
-step when(std::function<bool()> ready);  // wait until ready() holds
-steps text(const char* utf8);            // the characters of a text
-steps clear_field(int chars);            // End, then Backspaces enough for `chars` characters
-steps menu(int menu_scancode, int item); // alt(menu_scancode), then keystroke(item)
-step tab_to(int entry);                  // Tab until that entry of the open dialog has the focus
 steps operator+(steps a, const steps& b);
 
-void type(const steps& s);
-bool typed_all();
-constexpr double patience_seconds = 15;
+step keystroke(int c);                   // a character (letters, digits and controls get their scancode)
+step press(int scancode);                // a key without a character: KEY_END, KEY_DOWN, Alt+letter
+step when(std::function<bool()> ready);  // wait until ready() holds
+step look(std::function<bool()> ready, std::function<void()> check);  // check() once ready() holds
+step now(std::function<void()> check);   // check() before the next key
+extern const step ok;                    // Return: the OK button of every command dialog
+steps text(const char* utf8);
+steps menu(int menu_scancode, int item);                       // Alt+letter, then the item's letter
+steps open_dialog(int menu_scancode, int item, const char* title);
+step tab_to(int entry);                                        // Tab until that entry has the focus
+steps fill(int entry, int chars, const char* value);           // a field cleared, then value
+steps push(int entry);                                         // a button or radio button
+steps note_alert(std::string& into);                           // the alert's text, then OK
 
-// Passes of the main loop until done() holds (true), until the main loop
-// ends or `seconds` pass (false).
+struct figure {
+    int n, m, r, type, zoom;
+};
+steps new_figure(const figure& f);   // New, the figure's values, OK
+
+void type(const steps& s);
+// Runs the main loop until everything typed is taken and the main window is
+// back on top (true), or the typist gives up or `seconds` pass (false).
+bool finish_typing(double seconds = 30);
 bool run_main_until(const std::function<bool()>& done, double seconds = 20);
-// Passes of the main loop until everything queued is typed and taken and the
-// main window is back on top (true), or the typist gives up or `seconds`
-// pass (false).
-bool finish_typing(double seconds = 20);
-// Passes of the main loop until it ends (true) or `seconds` pass (false).
 bool run_main_to_end(double seconds = 20);
 
-// What the program shows.
-bool main_window_active();            // no command dialog, alert or selector open
-std::string dialog_title();           // title bar of the open command dialog, "" if none
+bool main_window_active();
+std::string dialog_title();   // the open command dialog's, "" if none
 bool alert_showing();
-std::string alert_text();             // the open alert's three lines, joined by '\n'
-std::vector<std::string> alert_buttons();
-BITMAP* view();                       // the view bitmap
+std::string field_text(int entry);
+BITMAP* view();
 std::string status_line();
 
 struct bitmap_deleter {
     void operator()(BITMAP* b) const { destroy_bitmap(b); }
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
-
-// The engine's own picture of a figure, on a bitmap of the view's size, in
-// the program's current colours.
-bitmap_ptr engine_picture(int n, int m, int r, int type, int zoom);
 bitmap_ptr copy_of(BITMAP* b);
-// What the window shows, without the mouse pointer.
-bitmap_ptr screen_copy();
-// Pixels that differ within the rectangle (x, y, w, h) of both bitmaps;
-// the whole bitmaps when w is 0. -1 when the bitmaps' sizes differ.
-long different_pixels(BITMAP* a, BITMAP* b, int x = 0, int y = 0, int w = 0, int h = 0);
+bitmap_ptr screen_copy();                      // without the mouse pointer
+bitmap_ptr engine_picture(const figure& f);    // on the view's size, in the model's colours
+long different_pixels(BITMAP* a, BITMAP* b);   // -1 when the sizes differ
+long view_differs_on_screen();                 // between the bars
 
-// Starts the program before each test and shuts it down after.
 class program_test : public testing::Test {
 protected:
     void SetUp() override;

@@ -1,0 +1,367 @@
+// The engine with no display (Allegro's "none" system driver), and the
+// pictures of quorvane-render.
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <tuple>
+#include <limits>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <hwy/highway.h>
+#include <sys/wait.h>
+
+#include "chryzode.h"
+#include "failing.h"
+#include "kernels.h"
+#include "memory.h"
+
+#include <loadpng.h>
+
+namespace {
+
+struct figure {
+    int w, h, n, m, r, type, zoom;
+};
+
+std::unique_ptr<Cchryzode> model_of(const figure& f, bool fast = true)
+{
+    auto model = std::make_unique<Cchryzode>(create_bitmap(f.w, f.h));
+    model->set(f.n, f.m, f.r, f.type);
+    model->set_zoom(f.zoom);
+    model->set_fast(fast);
+    return model;
+}
+
+// FNV-1a over the pixels.
+std::uint64_t fingerprint(BITMAP* b)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    for (int y = 0; y < b->h; ++y)
+        for (int x = 0; x < b->w; ++x)
+            h = (h ^ std::uint32_t(getpixel(b, x, y))) * 1099511628211ull;
+    return h;
+}
+
+std::uint64_t picture(const figure& f, bool fast = true)
+{
+    auto model = model_of(f, fast);
+    EXPECT_TRUE(model->calcul());
+    EXPECT_EQ(model->pairs_done.load(), model->planned_pairs());
+    EXPECT_TRUE(model->render());
+    return fingerprint(model->bmp);
+}
+
+// Through the plain and the fast loops, on the fly and stored: the same
+// picture, the one it always was.
+TEST(Engine, KnownPicturesThroughEveryLoop)
+{
+    const struct {
+        figure f;
+        std::uint64_t print;
+    } table[] = {
+        {{640, 480, 2, 1499, 1, from_root, 1}, 10165025243419369204ull},   // the first figure
+        {{641, 479, 3, 700, 0, 0, 1}, 700413733303121244ull},
+        {{161, 121, 3, 401, 0, 0, 3}, 3075934983472590739ull},
+        {{160, 120, 2, 301, 1, 0, 0}, 309550808958009125ull},               // the background alone
+        {{160, 120, 3, 301, 1, 0, -2}, 8159487956308203008ull},
+        {{160, 120, 2, 301, 1, 0, INT_MAX}, 7656057149881289125ull},
+        {{160, 120, 2, 301, 1, 0, INT_MIN}, 14508987441735003273ull},
+        {{160, 120, 2, 10, 1, from_root, 1}, 8074714406774410420ull},       // an orbit that never returns
+        {{160, 120, INT_MAX, 997, INT_MIN, from_root, 1}, 18400817147487332959ull},
+        {{160, 120, 1, 50, 0, 0, 1}, 16214514119336377114ull},
+        {{160, 120, 3, 1, 0, 0, 1}, 309550808958009125ull},
+        {{160, 120, 300, 301, 0, 0, 3}, 2891308439445669914ull},
+        {{1, 3, 7, 200, 1, 0, -1}, 17008749526579337236ull},
+    };
+    for (const auto& row : table)
+        for (int mode : {on_the_fly, 0})
+            for (bool fast : {false, true}) {
+                const figure f{row.f.w, row.f.h, row.f.n, row.f.m, row.f.r, row.f.type | mode, row.f.zoom};
+                EXPECT_EQ(picture(f, fast), row.print) << f.w << "x" << f.h << " n=" << f.n << " m=" << f.m
+                                                       << " type=" << f.type << " zoom=" << f.zoom << " " << fast;
+            }
+}
+
+bool same_hits(int** a, int** b, int w, int h)
+{
+    for (int x = 0; x < w; ++x)
+        if (std::memcmp(a[x], b[x], sizeof(int) * std::size_t(h)) != 0)
+            return false;
+    return true;
+}
+
+// Thousands of chords, where a last-bit difference in a pixel coordinate
+// shows: the fast loops on every instruction set against the plain ones.
+TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
+{
+    std::mt19937 random(20261207);
+    const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    for (int k = 0; k < 6; ++k) {
+        const figure f{in(1, 700), in(1, 500), in(2, 50), in(1500, 3000), 1, k % 3 ? 0 : from_root, in(-9, 9)};
+        SCOPED_TRACE(testing::Message() << f.w << "x" << f.h << " n=" << f.n << " m=" << f.m << " zoom=" << f.zoom);
+        figure fly = f;
+        fly.type |= on_the_fly;
+        const auto plain = model_of(fly, false), plain_list = model_of(f, false);
+        ASSERT_TRUE(plain->calcul() && plain_list->calcul());
+        int** counted = new_hits(f.w, f.h);
+        scalar::count_points(plain_list->inters, plain_list->pairs(), pixel_map(f.w, f.h, f.zoom), counted);
+        for (std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+            hwy::SetSupportedTargetsForTest(target);
+            SCOPED_TRACE(hwy::TargetName(target));
+            const auto fast = model_of(fly), fast_list = model_of(f);
+            ASSERT_TRUE(fast->calcul() && fast_list->calcul());
+            EXPECT_TRUE(same_hits(plain->hits, fast->hits, f.w, f.h));
+            EXPECT_EQ(std::memcmp(plain_list->inters, fast_list->inters, sizeof(Cpoint) * plain_list->pairs()), 0);
+            int** fast_counted = new_hits(f.w, f.h);
+            fast::count_points(plain_list->inters, plain_list->pairs(), pixel_map(f.w, f.h, f.zoom), fast_counted);
+            EXPECT_TRUE(same_hits(counted, fast_counted, f.w, f.h));
+            delete_hits(fast_counted, f.w);
+        }
+        delete_hits(counted, f.w);
+        hwy::SetSupportedTargetsForTest(0);
+    }
+}
+
+// A stored model whose list puts counts[i] points on pixel (i, 0) of a 64x8
+// bitmap and the rest outside.
+std::unique_ptr<Cchryzode> model_with_counts(const std::vector<int>& counts)
+{
+    auto model = model_of({64, 8, 0, 0, 0, 0, 1});
+    model->count = 363;   // 65341 pairs
+    model->inters = new Cpoint[std::size_t(model->pairs())];
+    std::int64_t t = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        for (int k = 0; k < counts[i]; ++k)
+            model->inters[t++] = Cpoint((float(i) - 31.5f) / 4, -3.5f / 4);
+    while (t < model->pairs())
+        model->inters[t++] = Cpoint(100, 100);
+    return model;
+}
+
+// In every colour depth, and through putpixel where a clip rectangle forbids
+// writing into the rows.
+TEST(Engine, ColourRamp)
+{
+    const int counts[] = {1, 2, 4, 100, 65026}, green[] = {0, 75, 128, 230, 255};
+    for (int depth : {8, 15, 16, 24, 32})
+        for (bool clipped : {false, true}) {
+            set_color_depth(depth);
+            auto model = model_with_counts({std::begin(counts), std::end(counts)});
+            clear_to_color(model->bmp, model->bg);
+            if (clipped)
+                set_clip_rect(model->bmp, 0, 0, 2, 7);
+            ASSERT_TRUE(model->render());
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(getpixel(model->bmp, i, 0), i == 5 || (clipped && i > 2) ? model->bg : makecol(255, green[i], 0))
+                    << depth << " bits, count " << counts[i];
+        }
+    set_color_depth(32);
+    auto model = model_with_counts({1, 4, 100});
+    model->set_colors(makecol(200, 10, 90), makecol(100, 250, 90), makecol(1, 2, 3));
+    ASSERT_TRUE(model->render());
+    EXPECT_EQ(getpixel(model->bmp, 0, 0), makecol(200, 10, 90));
+    EXPECT_EQ(getpixel(model->bmp, 1, 0), makecol(150, 130, 90));
+    EXPECT_EQ(getpixel(model->bmp, 2, 0), makecol(110, 226, 90));
+    EXPECT_EQ(getpixel(model->bmp, 5, 5), makecol(1, 2, 3));
+    for (auto count : {scalar::count_points, fast::count_points}) {
+        int** hits = new_hits(64, 48);
+        hits[32][24] = INT_MAX - 500;
+        const std::vector<Cpoint> centre(1000, Cpoint(0, 0));
+        count(centre.data(), 1000, pixel_map(64, 48, 1), hits, {});
+        EXPECT_EQ(hits[32][24], INT_MAX) << "counts saturate";
+        delete_hits(hits, 64);
+    }
+}
+
+TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)
+{
+    for (int w : {30, 50}) {
+        auto model = model_of({40, 30, 2, 101, 0, on_the_fly, 1});
+        ASSERT_TRUE(model->calcul());
+        destroy_bitmap(model->bmp);
+        model->set_bmp(create_bitmap(w, 30));
+        ASSERT_TRUE(model->render());
+        EXPECT_EQ(fingerprint(model->bmp), picture({w, 30, 5, 1, 0, 0, 1})) << w;
+    }
+    for (int mode : {on_the_fly, 0}) {
+        auto model = model_of({120, 90, 2, 201, 0, mode, 1});
+        ASSERT_TRUE(model->calcul() && model->render());
+        model->set(3, 57, 0, mode);
+        model->set_zoom(2);
+        ASSERT_TRUE(model->rerender());
+        EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, mode ? 3 : 2, mode ? 57 : 201, 0, mode, 2}));
+    }
+}
+
+// Allocations, threads and memory that cannot be had: the model keeps its
+// figure, the bitmap its picture.
+TEST(Engine, Failures)
+{
+    for (int mode : {on_the_fly, 0}) {
+        auto model = model_of({160, 120, 2, 301, 1, mode, 1});
+        ASSERT_TRUE(model->calcul() && model->render());
+        const std::uint64_t before = fingerprint(model->bmp);
+        long k = 0;
+        for (;; ++k) {
+            model->set(3, 211, 1, mode ^ from_root);
+            const failing_after fail(k);
+            if (model->calcul())
+                break;
+            allocations_left = -1;
+            model->set(2, 301, 1, mode);
+            ASSERT_TRUE(model->rerender());
+            ASSERT_EQ(fingerprint(model->bmp), before) << "allocation " << k;
+        }
+        EXPECT_GT(k, 3);
+        model->set_zoom(2);
+        for (k = 0;; ++k) {
+            const failing_after fail(k);
+            if (model->render())
+                break;
+            ASSERT_EQ(fingerprint(model->bmp), before) << "allocation " << k;
+        }
+    }
+    for (int started : {0, 1}) {
+        threads_left = started;
+        EXPECT_EQ(picture({160, 120, 2, 401, 1, 0, 1}), picture({160, 120, 2, 401, 1, 0, 1}, false));
+        threads_left = -1;
+    }
+    auto model = model_of({64, 48, 2, 1499, 1, from_root, 1});
+    ASSERT_TRUE(model->calcul());
+    const Cpoint* inters = model->inters;
+    model->set(2, 99999, 1, 0);
+    EXPECT_GE(model->calcul_bytes(), std::uint64_t(99998) * 99997 / 2 * 8);
+    EXPECT_TRUE(model->calcul_bytes() <= available_memory() || (!model->calcul() && model->inters == inters));
+    model->set(2, INT_MAX, 1, 0);
+    EXPECT_EQ(model->calcul_bytes(), UINT64_MAX);
+}
+
+// A cancel, wherever it lands, leaves the model and the bitmap as they were
+// and the flag set for the caller to clear; the next computation is whole.
+TEST(Engine, Cancel)
+{
+    for (int type : {on_the_fly, 0})
+        for (bool fast : {false, true})
+            for (double share : {0.0, 0.3}) {
+                SCOPED_TRACE(testing::Message() << type << " " << fast << " " << share);
+                auto model = model_of({160, 120, 2, 300, 0, type, 3}, fast);
+                ASSERT_TRUE(model->calcul() && model->render());
+                const std::uint64_t shown = fingerprint(model->bmp);
+                const auto state = [&] { return std::make_tuple(model->count, model->points, model->seq, model->inters, model->hits); };
+                const auto before = state();
+                model->set(7, 4000, 0, type);
+                bool cancelled = false;
+                for (int attempt = 0; attempt < 5 && !cancelled; ++attempt) {
+                    std::thread watcher([&] {
+                        while (model->pairs_done < std::int64_t(share * double(model->planned_pairs())))
+                            std::this_thread::yield();
+                        model->cancel_requested = true;
+                    });
+                    if (share == 0)
+                        watcher.join();
+                    cancelled = !model->calcul();
+                    if (watcher.joinable())
+                        watcher.join();
+                    EXPECT_TRUE(model->cancel_requested);
+                    model->cancel_requested = false;
+                    EXPECT_TRUE(!cancelled || state() == before);
+                    ASSERT_TRUE(cancelled || model->render());
+                    EXPECT_TRUE(cancelled || fingerprint(model->bmp) == picture({160, 120, 7, 4000, 0, type, 3}));
+                }
+                EXPECT_TRUE(cancelled);
+                EXPECT_EQ(fingerprint(model->bmp), shown);
+                ASSERT_TRUE(model->calcul() && model->render());
+                const std::uint64_t next = fingerprint(model->bmp);
+                EXPECT_EQ(next, picture({160, 120, 7, 4000, 0, type, 3}));
+                ASSERT_TRUE(model->calcul());
+                const auto computed = state();
+                model->set_zoom(2);
+                model->cancel_requested = true;
+                EXPECT_FALSE(model->rerender());
+                EXPECT_TRUE(state() == computed && fingerprint(model->bmp) == next);
+            }
+}
+
+// quorvane-render's pictures against the engine's, in every format.
+TEST(Engine, RenderTool)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "quorvane-engine-test";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "refused");
+    const auto run = [&](const std::string& options, const char* in = "") {
+        const int status = std::system(("cd " + (dir / in).string() + " && " RENDER_TOOL " " + options + " 2>/dev/null").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const auto loaded = [&](const std::string& name) {
+        BITMAP* b = name == "p" ? load_bmp((dir / name).c_str(), nullptr) : load_bitmap((dir / name).c_str(), nullptr);
+        const std::uint64_t print = b ? fingerprint(b) : 0;
+        destroy_bitmap(b);
+        return print;
+    };
+    const auto drawn = [&](const std::string& options, const std::string& name = "p.bmp") {
+        EXPECT_EQ(run("-o " + name + " " + options), 0);
+        return loaded(name);
+    };
+    const auto bytes = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(drawn(""), picture({640, 480, 2, 1499, 1, from_root | on_the_fly, 1}));
+    EXPECT_EQ(drawn("--complete --on-the-fly -m 31 --size 64x48"), picture({64, 48, 2, 31, 0, on_the_fly, 1}));
+    auto model = model_of({150, 260, 5, 211, 7, from_root, -3});
+    model->set_colors(makecol(10, 20, 30), makecol(200, 100, 50), makecol(0, 0, 64));
+    ASSERT_TRUE(model->calcul() && model->render());
+    EXPECT_EQ(drawn("-n 5 -m 211 -r 7 --zoom -3 --size 150x260 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored"),
+              fingerprint(model->bmp));
+    // The format by the extension, whatever its case, read back by its own
+    // reader; -o - --format gives the same bytes.
+    const std::uint64_t small = picture({64, 48, 2, 301, 1, from_root | on_the_fly, 1});
+    for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"}) {
+        std::string word = name[1] ? name + 2 : "bmp";
+        for (char& c : word)
+            c = char(std::tolower(c));
+        EXPECT_EQ(drawn("-m 301 --size 64x48", name), small) << name;
+        EXPECT_EQ(run("-m 301 --size 64x48 -o - --format " + word + " >out"), 0);
+        EXPECT_EQ(bytes(dir / "out"), bytes(dir / name)) << name;
+    }
+    EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
+    for (int n : {2, 5, 8})
+        EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"),
+                  picture({64, 48, n, 301, 1, from_root | on_the_fly, 1}));
+    // Refused before any work: no file.
+    for (const char* options : {"-o x.jpg", "-o x.bmp --format png", "-o - --format gif", "-o f%d.png --frames 3:2",
+                                "-o f%d.png --frames 1:3:0", "-o f.png --frames 1:2", "-o f%d%d.png --frames 1:2",
+                                "-o f%s.png --frames 1:2", "-o f.%d --frames 1:2", "-o - --frames 1:2",
+                                "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp"})
+        EXPECT_EQ(run(options, "refused"), 2) << options;
+    EXPECT_TRUE(fs::is_empty(dir / "refused"));
+    // A private file through a link stays private.
+    std::ofstream(dir / "real.png") << "old";
+    fs::permissions(dir / "real.png", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.png", dir / "link.png");
+    EXPECT_EQ(drawn("-m 301 --size 64x48", "link.png"), small);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.png") && fs::status(dir / "real.png").permissions() == (fs::perms::owner_read | fs::perms::owner_write));
+    fs::remove_all(dir);
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0)
+        return 1;
+    set_color_depth(32);
+    register_png_file_type();
+    fast::set_threads(3);   // several threads on every figure
+    return RUN_ALL_TESTS();
+}
