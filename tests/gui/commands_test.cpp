@@ -107,8 +107,9 @@ TEST_F(gui, new_chryzode)
              (row.alert.empty() ? steps{} : note_alert(alert)));
         ASSERT_TRUE(finish_typing());
         refused_size = 0;
-        if (row.refuse)
+        if (row.refuse) {
             EXPECT_NE(the_model().pairs_done, the_model().pairs()) << "the previous figure was computed again";
+        }
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(before_leaving, row.before_leaving);
         EXPECT_EQ(alert.substr(0, row.alert.size()), row.alert);
@@ -383,11 +384,12 @@ int spying_status_bar_proc(int msg, DIALOG* d, int c)
     if (msg == MSG_DRAW) {
         drawn.push_back(static_cast<const char*>(d->dp));
         if (drawn.back().rfind("Computing", 0) == 0)
-            for (int k : std::exchange(typed_at_progress, {}))
+            for (int k : std::exchange(typed_at_progress, {})) {
                 if (k < 0)
                     close_button();
                 else
                     simulate_ukeypress(k, k == 27 ? KEY_ESC : KEY_H);
+            }
     }
     return d_textbox_proc(msg, d, c);
 }
