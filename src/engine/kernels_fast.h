@@ -22,14 +22,11 @@ struct lines {
     const float* c;
 };
 
-// The vector loops read a pixel coordinate below 2^23 out of a float, and
-// number cells X * h + Y in 32 bits: up to 2^32 cells, a 65536 x 65536
-// bitmap.
-constexpr std::uint32_t pixel_limit = std::uint32_t(1) << 23;
+// The vector loops number cells X * h + Y in 32 bits: up to 2^32 cells, a
+// 65536 x 65536 bitmap.
 inline bool cells_fit(const pixel_map& map)
 {
-    return map.w <= int(pixel_limit) && map.h <= int(pixel_limit) &&
-           std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
+    return std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
 }
 
 // A hit grid, column after column (cell X * h + Y), and the pixel mapping

@@ -3,8 +3,8 @@
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
 // division (a product only by the exact inverse of a power of two, see
-// mapper::scaled), and the
-// inside test on the float; no float is ever converted to an int.
+// mapper::scaled), and the inside test on the truncated pixel (see
+// truncated()).
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -89,44 +89,56 @@ HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep)
 HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep) { return hn::Compress(v, keep); }
 #endif
 
+// A float truncated toward zero to a 32-bit integer, as the unsigned bits of
+// a value that fails an unsigned test against the bitmap's size whenever
+// the float is NaN or below -1 or at least 2^31: x86 truncates those to
+// 2^31 itself; elsewhere NaN is made -1 first, and Highway converts the
+// others to the nearest int.
+HWY_INLINE hn::Vec<DU> truncated(VF f)
+{
+    const DU du;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm512_cvttps_epi32(f.raw)});
+#elif HWY_TARGET == HWY_AVX2
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm256_cvttps_epi32(f.raw)});
+#elif HWY_TARGET == HWY_SSE4 || HWY_TARGET == HWY_SSSE3
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm_cvttps_epi32(f.raw)});
+#else
+    const DF df;
+    const hn::RebindToSigned<DF> di;
+    return hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElse(hn::Eq(f, f), f, hn::Set(df, -1.0f))));
+#endif
+}
+
 // pixel_map::to_pixel on a vector of points: writes the cells of the lanes
-// that are valid and fall inside to `out` and returns how many.
+// that are valid and fall inside to `out` and returns how many. A lane is
+// inside when trunc(f) lies in [0, w) as an unsigned integer: exactly when
+// -1 < f < w, the plain test.
 template <bool by_inverse>
 class mapper {
 public:
     explicit mapper(const grid& g)
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
           divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
-          low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
-          height(hn::Set(df, float(g.map.h))), offset(hn::Set(df, float(pixel_limit))),
-          column(hn::Set(du, std::uint32_t(g.map.h))), low_bits(hn::Set(du, pixel_limit - 1))
+          width(hn::Set(du, std::uint32_t(g.map.w))), height(hn::Set(du, std::uint32_t(g.map.h)))
     {
     }
 
     HWY_INLINE std::size_t collect(VF x, VF y, MF valid, std::uint32_t* out) const
     {
-        const VF fx = hn::Add(cx, scaled(x));
-        const VF fy = hn::Add(cy, scaled(y));
-        const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
-                                  hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
+        const auto px = truncated(hn::Add(cx, scaled(x)));
+        const auto py = truncated(hn::Add(cy, scaled(y)));
+        const auto inside =
+            hn::And(hn::RebindMask(du, valid), hn::And(hn::Lt(px, width), hn::Lt(py, height)));
         // Most vectors of a large figure have no lane inside.
-        if (hn::AllFalse(df, inside))
+        if (hn::AllFalse(du, inside))
             return 0;
-        const auto cell = hn::Add(hn::Mul(pixel(fx), column), pixel(fy));
-        const auto keep = hn::RebindMask(du, inside);
-        hn::StoreU(compress(cell, keep), du, out);
-        return hn::CountTrue(du, keep);
+        const auto cell = hn::Add(hn::Mul(px, height), py);
+        hn::StoreU(compress(cell, inside), du, out);
+        return hn::CountTrue(du, inside);
     }
 
 private:
-    // Inside, trunc(f) is an integer below 2^23 (see cells_fit): adding 2^23
-    // leaves it exactly in the low bits of the float, and no float is ever
-    // converted. Lanes outside give bits of no meaning, never kept.
-    HWY_INLINE hn::Vec<DU> pixel(VF f) const
-    {
-        return hn::And(hn::BitCast(du, hn::Add(hn::Trunc(f), offset)), low_bits);
-    }
-
     // By a power of two, (scale * v) / divisor is v * (scale / divisor)
     // rounded once, the same float, except where scale * v overflows or
     // falls below the normal range: far outside the bitmap, or so close to
@@ -138,8 +150,8 @@ private:
 
     const DF df;
     const DU du;
-    const VF cx, cy, scale, divisor, scale_inverse, low, width, height, offset;
-    const hn::Vec<DU> column, low_bits;
+    const VF cx, cy, scale, divisor, scale_inverse;
+    const hn::Vec<DU> width, height;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
