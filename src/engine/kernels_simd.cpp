@@ -62,16 +62,16 @@ void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
 #if HWY_TARGET == HWY_AVX2
 // Highway's Compress builds its 1 KiB table of lane indices on the stack at
 // every call with GCC 12, a copy that costs more than all the arithmetic;
-// this table is built once. Entry `bits` holds, four bits each, the lanes
-// whose bit is set, in order.
+// this table is built once. Entry `bits` holds, a byte each, the lanes whose
+// bit is set, in order: loaded as it is into the permute.
 struct lane_table {
-    std::uint32_t packed[256] = {};
+    std::uint8_t lanes[256][8] = {};
     constexpr lane_table()
     {
         for (unsigned bits = 0; bits < 256; ++bits)
             for (unsigned lane = 0, kept = 0; lane < 8; ++lane)
                 if (bits >> lane & 1)
-                    packed[bits] |= lane << (4 * kept++);
+                    lanes[bits][kept++] = std::uint8_t(lane);
     }
 };
 constexpr lane_table kept_lanes;
@@ -79,10 +79,10 @@ constexpr lane_table kept_lanes;
 HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep)
 {
     const DU du;
+    const hn::Rebind<std::uint8_t, DU> d8;
     std::uint8_t bits[8];
     hn::StoreMaskBits(du, keep, bits);
-    const auto packed = hn::Set(du, kept_lanes.packed[bits[0]]);
-    const auto lanes = hn::And(hn::Shr(packed, hn::ShiftLeft<2>(hn::Iota(du, 0))), hn::Set(du, 7));
+    const auto lanes = hn::PromoteTo(du, hn::LoadU(d8, kept_lanes.lanes[bits[0]]));
     return hn::TableLookupLanes(v, hn::IndicesFromVec(du, lanes));
 }
 #else
