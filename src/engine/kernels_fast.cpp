@@ -275,14 +275,22 @@ std::uint64_t scratch_bytes(int chords, int w, int h)
 bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits, const work_watch& watch)
 {
+    return list_pairs(from, to, chords, nullptr, map, hits, watch);
+}
+
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const pixel_map& map, int** hits, const work_watch& watch)
+{
     if (!fast_detail::cells_fit(map))
-        return scalar::count_pairs(from, to, chords, map, hits, watch);
+        return out ? scalar::list_pairs(from, to, chords, out, watch) &&
+                         scalar::count_points(out, pair_count(chords), map, hits, watch)
+                   : scalar::count_pairs(from, to, chords, map, hits, watch);
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
     const int threads = thread_count(work);
     return count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits, watch,
                           [&](const unit& u, const fast_detail::grid& g) {
-                              fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
+                              fast_detail::pair_rows(lines.get(), int(u.begin), int(u.end), out, &g);
                               watch.add_done(u.work);
                           });
 }
@@ -303,7 +311,7 @@ bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                     job.stop();
                     return;
                 }
-                fast_detail::list_rows(lines.get(), int(u->begin), int(u->end), out);
+                fast_detail::pair_rows(lines.get(), int(u->begin), int(u->end), out, nullptr);
                 watch.add_done(u->work);
             }
         },

@@ -177,59 +177,80 @@ struct row {
     }
 };
 
+// Collects the cells of vectors of points into `pending` (of pending_size
+// cells, kept apart from the counter so that the stores into it are not
+// taken to change the mapper's constants) and counts them in batches.
 template <bool by_inverse>
-void count_rows_with(const lines& chords, int j_begin, int j_end, const grid& g)
-{
-    const DF df;
-    const int lanes = int(hn::Lanes(df));
-    const mapper<by_inverse> map(g);
-    std::uint32_t pending[pending_size];
-    std::size_t used = 0;
-    for (int j = j_begin; j < j_end; ++j) {
-        const row r(chords, j);
-        for (int i = 0; i < j; i += lanes) {
-            VF x, y;
-            r.meet(chords, i, x, y);
-            used += map.collect(x, y, hn::FirstN(df, std::size_t(j - i)), pending + used);
-            if (used >= batch) {
-                count_cells(g, pending, used);
-                used = 0;
-            }
+class counter {
+public:
+    counter(const grid& g, std::uint32_t* pending) : g(g), map(g), pending(pending) {}
+    ~counter() { count_cells(g, pending, used); }
+
+    HWY_INLINE void add(VF x, VF y, MF valid)
+    {
+        used += map.collect(x, y, valid, pending + used);
+        if (used >= batch) {
+            count_cells(g, pending, used);
+            used = 0;
         }
     }
-    count_cells(g, pending, used);
-}
 
-void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
-{
-    if (g.inverse != 0)
-        count_rows_with<true>(chords, j_begin, j_end, g);
-    else
-        count_rows_with<false>(chords, j_begin, j_end, g);
-}
+private:
+    const grid& g;
+    const mapper<by_inverse> map;
+    std::uint32_t* const pending;
+    std::size_t used = 0;
+};
 
-void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
+// The pairs of the rows j_begin to j_end - 1, written to `out` when listing
+// and counted into *g when counting: a stored list is counted as it is
+// written, without being read again.
+template <bool by_inverse, bool listing, bool counting>
+void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
 {
     static_assert(sizeof(Cpoint) == 2 * sizeof(float), "a Cpoint is its two floats");
     const DF df;
     const int lanes = int(hn::Lanes(df));
+    const MF all = hn::FirstN(df, hn::Lanes(df));
+    std::uint32_t pending[pending_size];
+    counter<by_inverse> count(*g, pending);
     float last[2 * hn::MaxLanes(DF())];
     for (int j = j_begin; j < j_end; ++j) {
         const row r(chords, j);
-        float* const pairs = reinterpret_cast<float*>(out + std::int64_t(j) * (j - 1) / 2);
+        float* const pairs = listing ? reinterpret_cast<float*>(out + std::int64_t(j) * (j - 1) / 2) : nullptr;
         int i = 0;
+        VF x, y;
         for (; i + lanes <= j; i += lanes) {
-            VF x, y;
             r.meet(chords, i, x, y);
-            hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
+            if (listing)
+                hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
+            if (counting)
+                count.add(x, y, all);
         }
         if (i < j) {
-            VF x, y;
             r.meet(chords, i, x, y);
-            hn::StoreInterleaved2(x, y, df, last);
-            std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
+            if (listing) {
+                hn::StoreInterleaved2(x, y, df, last);
+                std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
+            }
+            if (counting)
+                count.add(x, y, hn::FirstN(df, std::size_t(j - i)));
         }
     }
+}
+
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
+{
+    // Listing alone counts into a grid of no cells, never touched.
+    static const grid none{nullptr, false, pixel_map(0, 0, 1), 0};
+    if (!g)
+        rows_with<false, true, false>(chords, j_begin, j_end, out, &none);
+    else if (!out)
+        (g->inverse != 0 ? rows_with<true, false, true> : rows_with<false, false, true>)(chords, j_begin, j_end,
+                                                                                          out, g);
+    else
+        (g->inverse != 0 ? rows_with<true, true, true> : rows_with<false, true, true>)(chords, j_begin, j_end,
+                                                                                        out, g);
 }
 
 template <bool by_inverse>
@@ -237,27 +258,21 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
 {
     const DF df;
     const std::int64_t lanes = std::int64_t(hn::Lanes(df));
-    const mapper<by_inverse> map(g);
     std::uint32_t pending[pending_size];
-    std::size_t used = 0;
+    counter<by_inverse> count(g, pending);
     const float* const xy = reinterpret_cast<const float*>(points);
     std::int64_t t = begin;
     VF x, y;
     for (; t + lanes <= end; t += lanes) {
         hn::LoadInterleaved2(df, xy + 2 * t, x, y);
-        used += map.collect(x, y, hn::FirstN(df, hn::Lanes(df)), pending + used);
-        if (used >= batch) {
-            count_cells(g, pending, used);
-            used = 0;
-        }
+        count.add(x, y, hn::FirstN(df, hn::Lanes(df)));
     }
     if (t < end) {
         float last[2 * hn::MaxLanes(DF())] = {};
         std::memcpy(last, xy + 2 * t, sizeof(float) * 2 * std::size_t(end - t));
         hn::LoadInterleaved2(df, last, x, y);
-        used += map.collect(x, y, hn::FirstN(df, std::size_t(end - t)), pending + used);
+        count.add(x, y, hn::FirstN(df, std::size_t(end - t)));
     }
-    count_cells(g, pending, used);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
@@ -277,19 +292,13 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace fast_detail {
 
-HWY_EXPORT(count_rows);
-HWY_EXPORT(list_rows);
+HWY_EXPORT(pair_rows);
 HWY_EXPORT(count_span);
 HWY_EXPORT(target_name);
 
-void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
 {
-    HWY_DYNAMIC_DISPATCH(count_rows)(chords, j_begin, j_end, g);
-}
-
-void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
-{
-    HWY_DYNAMIC_DISPATCH(list_rows)(chords, j_begin, j_end, out);
+    HWY_DYNAMIC_DISPATCH(pair_rows)(chords, j_begin, j_end, out, g);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
