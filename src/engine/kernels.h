@@ -64,6 +64,10 @@ bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits, const work_watch& watch = {});
 bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                 const work_watch& watch = {});
+// Both at once, each pair counted as it is written (out null: counted
+// only): the hits of count_points on the list that list_pairs writes.
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const pixel_map& map, int** hits, const work_watch& watch = {});
 bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
                   int** hits, const work_watch& watch = {});
 }

@@ -4,10 +4,14 @@
 // loops of kernels_simd.cpp.
 #include "kernels.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <memory>
@@ -231,6 +235,24 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     return true;
 }
 
+// A list's pages, written fault by fault, cost more than the pairs on them:
+// a unit asks for all its whole pages at once before it writes them. Only a
+// request: refused or unknown, the pages fault one by one as before.
+void prefault(Cpoint* out, const unit& u)
+{
+#ifdef MADV_POPULATE_WRITE
+    static const std::uintptr_t page = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(out + u.begin * (u.begin - 1) / 2);
+    const std::uintptr_t last = reinterpret_cast<std::uintptr_t>(out + u.end * (u.end - 1) / 2);
+    const std::uintptr_t begin = (first + page - 1) / page * page, end = last / page * page;
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)out;
+    (void)u;
+#endif
+}
+
 // The chords' lines, coefficient by coefficient, padded for vector loads.
 class chord_lines {
 public:
@@ -275,14 +297,24 @@ std::uint64_t scratch_bytes(int chords, int w, int h)
 bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits, const work_watch& watch)
 {
+    return list_pairs(from, to, chords, nullptr, map, hits, watch);
+}
+
+bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
+                const pixel_map& map, int** hits, const work_watch& watch)
+{
     if (!fast_detail::cells_fit(map))
-        return scalar::count_pairs(from, to, chords, map, hits, watch);
+        return out ? scalar::list_pairs(from, to, chords, out, watch) &&
+                         scalar::count_points(out, pair_count(chords), map, hits, watch)
+                   : scalar::count_pairs(from, to, chords, map, hits, watch);
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
     const int threads = thread_count(work);
     return count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits, watch,
                           [&](const unit& u, const fast_detail::grid& g) {
-                              fast_detail::count_rows(lines.get(), int(u.begin), int(u.end), g);
+                              if (out)
+                                  prefault(out, u);
+                              fast_detail::pair_rows(lines.get(), int(u.begin), int(u.end), out, &g);
                               watch.add_done(u.work);
                           });
 }
@@ -303,7 +335,7 @@ bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                     job.stop();
                     return;
                 }
-                fast_detail::list_rows(lines.get(), int(u->begin), int(u->end), out);
+                fast_detail::pair_rows(lines.get(), int(u->begin), int(u->end), out, nullptr);
                 watch.add_done(u->work);
             }
         },

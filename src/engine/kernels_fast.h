@@ -22,14 +22,11 @@ struct lines {
     const float* c;
 };
 
-// The vector loops read a pixel coordinate below 2^23 out of a float, and
-// number cells X * h + Y in 32 bits: up to 2^32 cells, a 65536 x 65536
-// bitmap.
-constexpr std::uint32_t pixel_limit = std::uint32_t(1) << 23;
+// The vector loops number cells X * h + Y in 32 bits: up to 2^32 cells, a
+// 65536 x 65536 bitmap.
 inline bool cells_fit(const pixel_map& map)
 {
-    return map.w <= int(pixel_limit) && map.h <= int(pixel_limit) &&
-           std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
+    return std::int64_t(map.w) * map.h <= std::int64_t(1) << 32;
 }
 
 // A hit grid, column after column (cell X * h + Y), and the pixel mapping
@@ -44,10 +41,10 @@ struct grid {
     float inverse;
 };
 
-// Counts the pairs (j, i), i < j, of the chords j_begin to j_end - 1.
-void count_rows(const lines& chords, int j_begin, int j_end, const grid& g);
-// Writes the intersections of the same pairs to out[j * (j - 1) / 2 + i].
-void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out);
+// The pairs (j, i), i < j, of the chords j_begin to j_end - 1: their
+// intersections written to out[j * (j - 1) / 2 + i] unless out is null,
+// and counted into *g unless g is null.
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g);
 // Counts the points begin to end - 1.
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g);
 

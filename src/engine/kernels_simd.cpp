@@ -3,8 +3,8 @@
 // does, lane by lane, exactly the float operations of inter() and
 // pixel_map::to_pixel, in the same order: no fused multiply-add, true
 // division (a product only by the exact inverse of a power of two, see
-// mapper::scaled), and the
-// inside test on the float; no float is ever converted to an int.
+// mapper::scaled), and the inside test on the truncated pixel (see
+// truncated()).
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "kernels_simd.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
@@ -62,16 +62,16 @@ void count_cells(const grid& g, const std::uint32_t* pending, std::size_t used)
 #if HWY_TARGET == HWY_AVX2
 // Highway's Compress builds its 1 KiB table of lane indices on the stack at
 // every call with GCC 12, a copy that costs more than all the arithmetic;
-// this table is built once. Entry `bits` holds, four bits each, the lanes
-// whose bit is set, in order.
+// this table is built once. Entry `bits` holds, a byte each, the lanes whose
+// bit is set, in order: loaded as it is into the permute.
 struct lane_table {
-    std::uint32_t packed[256] = {};
+    std::uint8_t lanes[256][8] = {};
     constexpr lane_table()
     {
         for (unsigned bits = 0; bits < 256; ++bits)
             for (unsigned lane = 0, kept = 0; lane < 8; ++lane)
                 if (bits >> lane & 1)
-                    packed[bits] |= lane << (4 * kept++);
+                    lanes[bits][kept++] = std::uint8_t(lane);
     }
 };
 constexpr lane_table kept_lanes;
@@ -79,54 +79,66 @@ constexpr lane_table kept_lanes;
 HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep)
 {
     const DU du;
+    const hn::Rebind<std::uint8_t, DU> d8;
     std::uint8_t bits[8];
     hn::StoreMaskBits(du, keep, bits);
-    const auto packed = hn::Set(du, kept_lanes.packed[bits[0]]);
-    const auto lanes = hn::And(hn::Shr(packed, hn::ShiftLeft<2>(hn::Iota(du, 0))), hn::Set(du, 7));
+    const auto lanes = hn::PromoteTo(du, hn::LoadU(d8, kept_lanes.lanes[bits[0]]));
     return hn::TableLookupLanes(v, hn::IndicesFromVec(du, lanes));
 }
 #else
 HWY_INLINE hn::Vec<DU> compress(hn::Vec<DU> v, hn::Mask<DU> keep) { return hn::Compress(v, keep); }
 #endif
 
+// A float truncated toward zero to a 32-bit integer, as the unsigned bits of
+// a value that fails an unsigned test against the bitmap's size whenever
+// the float is NaN or below -1 or at least 2^31: x86 truncates those to
+// 2^31 itself; elsewhere NaN is made -1 first, and Highway converts the
+// others to the nearest int.
+HWY_INLINE hn::Vec<DU> truncated(VF f)
+{
+    const DU du;
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm512_cvttps_epi32(f.raw)});
+#elif HWY_TARGET == HWY_AVX2
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm256_cvttps_epi32(f.raw)});
+#elif HWY_TARGET == HWY_SSE4 || HWY_TARGET == HWY_SSSE3
+    return hn::BitCast(du, hn::Vec<hn::RebindToSigned<DF>>{_mm_cvttps_epi32(f.raw)});
+#else
+    const DF df;
+    const hn::RebindToSigned<DF> di;
+    return hn::BitCast(du, hn::ConvertTo(di, hn::IfThenElse(hn::Eq(f, f), f, hn::Set(df, -1.0f))));
+#endif
+}
+
 // pixel_map::to_pixel on a vector of points: writes the cells of the lanes
-// that are valid and fall inside to `out` and returns how many.
+// that are valid and fall inside to `out` and returns how many. A lane is
+// inside when trunc(f) lies in [0, w) as an unsigned integer: exactly when
+// -1 < f < w, the plain test.
 template <bool by_inverse>
 class mapper {
 public:
     explicit mapper(const grid& g)
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
           divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
-          low(hn::Set(df, -1.0f)), width(hn::Set(df, float(g.map.w))),
-          height(hn::Set(df, float(g.map.h))), offset(hn::Set(df, float(pixel_limit))),
-          column(hn::Set(du, std::uint32_t(g.map.h))), low_bits(hn::Set(du, pixel_limit - 1))
+          width(hn::Set(du, std::uint32_t(g.map.w))), height(hn::Set(du, std::uint32_t(g.map.h)))
     {
     }
 
     HWY_INLINE std::size_t collect(VF x, VF y, MF valid, std::uint32_t* out) const
     {
-        const VF fx = hn::Add(cx, scaled(x));
-        const VF fy = hn::Add(cy, scaled(y));
-        const MF inside = hn::And(hn::And(valid, hn::And(hn::Gt(fx, low), hn::Lt(fx, width))),
-                                  hn::And(hn::Gt(fy, low), hn::Lt(fy, height)));
+        const auto px = truncated(hn::Add(cx, scaled(x)));
+        const auto py = truncated(hn::Add(cy, scaled(y)));
+        const auto inside =
+            hn::And(hn::RebindMask(du, valid), hn::And(hn::Lt(px, width), hn::Lt(py, height)));
         // Most vectors of a large figure have no lane inside.
-        if (hn::AllFalse(df, inside))
+        if (hn::AllFalse(du, inside))
             return 0;
-        const auto cell = hn::Add(hn::Mul(pixel(fx), column), pixel(fy));
-        const auto keep = hn::RebindMask(du, inside);
-        hn::StoreU(compress(cell, keep), du, out);
-        return hn::CountTrue(du, keep);
+        const auto cell = hn::Add(hn::Mul(px, height), py);
+        hn::StoreU(compress(cell, inside), du, out);
+        return hn::CountTrue(du, inside);
     }
 
 private:
-    // Inside, trunc(f) is an integer below 2^23 (see cells_fit): adding 2^23
-    // leaves it exactly in the low bits of the float, and no float is ever
-    // converted. Lanes outside give bits of no meaning, never kept.
-    HWY_INLINE hn::Vec<DU> pixel(VF f) const
-    {
-        return hn::And(hn::BitCast(du, hn::Add(hn::Trunc(f), offset)), low_bits);
-    }
-
     // By a power of two, (scale * v) / divisor is v * (scale / divisor)
     // rounded once, the same float, except where scale * v overflows or
     // falls below the normal range: far outside the bitmap, or so close to
@@ -138,8 +150,8 @@ private:
 
     const DF df;
     const DU du;
-    const VF cx, cy, scale, divisor, scale_inverse, low, width, height, offset;
-    const hn::Vec<DU> column, low_bits;
+    const VF cx, cy, scale, divisor, scale_inverse;
+    const hn::Vec<DU> width, height;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
@@ -165,59 +177,80 @@ struct row {
     }
 };
 
+// Collects the cells of vectors of points into `pending` (of pending_size
+// cells, kept apart from the counter so that the stores into it are not
+// taken to change the mapper's constants) and counts them in batches.
 template <bool by_inverse>
-void count_rows_with(const lines& chords, int j_begin, int j_end, const grid& g)
-{
-    const DF df;
-    const int lanes = int(hn::Lanes(df));
-    const mapper<by_inverse> map(g);
-    std::uint32_t pending[pending_size];
-    std::size_t used = 0;
-    for (int j = j_begin; j < j_end; ++j) {
-        const row r(chords, j);
-        for (int i = 0; i < j; i += lanes) {
-            VF x, y;
-            r.meet(chords, i, x, y);
-            used += map.collect(x, y, hn::FirstN(df, std::size_t(j - i)), pending + used);
-            if (used >= batch) {
-                count_cells(g, pending, used);
-                used = 0;
-            }
+class counter {
+public:
+    counter(const grid& g, std::uint32_t* pending) : g(g), map(g), pending(pending) {}
+    ~counter() { count_cells(g, pending, used); }
+
+    HWY_INLINE void add(VF x, VF y, MF valid)
+    {
+        used += map.collect(x, y, valid, pending + used);
+        if (used >= batch) {
+            count_cells(g, pending, used);
+            used = 0;
         }
     }
-    count_cells(g, pending, used);
-}
 
-void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
-{
-    if (g.inverse != 0)
-        count_rows_with<true>(chords, j_begin, j_end, g);
-    else
-        count_rows_with<false>(chords, j_begin, j_end, g);
-}
+private:
+    const grid& g;
+    const mapper<by_inverse> map;
+    std::uint32_t* const pending;
+    std::size_t used = 0;
+};
 
-void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
+// The pairs of the rows j_begin to j_end - 1, written to `out` when listing
+// and counted into *g when counting: a stored list is counted as it is
+// written, without being read again.
+template <bool by_inverse, bool listing, bool counting>
+void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
 {
     static_assert(sizeof(Cpoint) == 2 * sizeof(float), "a Cpoint is its two floats");
     const DF df;
     const int lanes = int(hn::Lanes(df));
+    const MF all = hn::FirstN(df, hn::Lanes(df));
+    std::uint32_t pending[pending_size];
+    counter<by_inverse> count(*g, pending);
     float last[2 * hn::MaxLanes(DF())];
     for (int j = j_begin; j < j_end; ++j) {
         const row r(chords, j);
-        float* const pairs = reinterpret_cast<float*>(out + std::int64_t(j) * (j - 1) / 2);
+        float* const pairs = listing ? reinterpret_cast<float*>(out + std::int64_t(j) * (j - 1) / 2) : nullptr;
         int i = 0;
+        VF x, y;
         for (; i + lanes <= j; i += lanes) {
-            VF x, y;
             r.meet(chords, i, x, y);
-            hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
+            if (listing)
+                hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
+            if (counting)
+                count.add(x, y, all);
         }
         if (i < j) {
-            VF x, y;
             r.meet(chords, i, x, y);
-            hn::StoreInterleaved2(x, y, df, last);
-            std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
+            if (listing) {
+                hn::StoreInterleaved2(x, y, df, last);
+                std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
+            }
+            if (counting)
+                count.add(x, y, hn::FirstN(df, std::size_t(j - i)));
         }
     }
+}
+
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
+{
+    // Listing alone counts into a grid of no cells, never touched.
+    static const grid none{nullptr, false, pixel_map(0, 0, 1), 0};
+    if (!g)
+        rows_with<false, true, false>(chords, j_begin, j_end, out, &none);
+    else if (!out)
+        (g->inverse != 0 ? rows_with<true, false, true> : rows_with<false, false, true>)(chords, j_begin, j_end,
+                                                                                          out, g);
+    else
+        (g->inverse != 0 ? rows_with<true, true, true> : rows_with<false, true, true>)(chords, j_begin, j_end,
+                                                                                        out, g);
 }
 
 template <bool by_inverse>
@@ -225,27 +258,21 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
 {
     const DF df;
     const std::int64_t lanes = std::int64_t(hn::Lanes(df));
-    const mapper<by_inverse> map(g);
     std::uint32_t pending[pending_size];
-    std::size_t used = 0;
+    counter<by_inverse> count(g, pending);
     const float* const xy = reinterpret_cast<const float*>(points);
     std::int64_t t = begin;
     VF x, y;
     for (; t + lanes <= end; t += lanes) {
         hn::LoadInterleaved2(df, xy + 2 * t, x, y);
-        used += map.collect(x, y, hn::FirstN(df, hn::Lanes(df)), pending + used);
-        if (used >= batch) {
-            count_cells(g, pending, used);
-            used = 0;
-        }
+        count.add(x, y, hn::FirstN(df, hn::Lanes(df)));
     }
     if (t < end) {
         float last[2 * hn::MaxLanes(DF())] = {};
         std::memcpy(last, xy + 2 * t, sizeof(float) * 2 * std::size_t(end - t));
         hn::LoadInterleaved2(df, last, x, y);
-        used += map.collect(x, y, hn::FirstN(df, std::size_t(end - t)), pending + used);
+        count.add(x, y, hn::FirstN(df, std::size_t(end - t)));
     }
-    count_cells(g, pending, used);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
@@ -265,19 +292,13 @@ HWY_AFTER_NAMESPACE();
 #if HWY_ONCE
 namespace fast_detail {
 
-HWY_EXPORT(count_rows);
-HWY_EXPORT(list_rows);
+HWY_EXPORT(pair_rows);
 HWY_EXPORT(count_span);
 HWY_EXPORT(target_name);
 
-void count_rows(const lines& chords, int j_begin, int j_end, const grid& g)
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
 {
-    HWY_DYNAMIC_DISPATCH(count_rows)(chords, j_begin, j_end, g);
-}
-
-void list_rows(const lines& chords, int j_begin, int j_end, Cpoint* out)
-{
-    HWY_DYNAMIC_DISPATCH(list_rows)(chords, j_begin, j_end, out);
+    HWY_DYNAMIC_DISPATCH(pair_rows)(chords, j_begin, j_end, out, g);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
