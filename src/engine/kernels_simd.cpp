@@ -212,7 +212,7 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
     const DF df;
     const int lanes = int(hn::Lanes(df));
     const MF all = hn::FirstN(df, hn::Lanes(df));
-    std::uint32_t pending[pending_size];
+    std::uint32_t pending[pending_size] = {};
     counter<by_inverse> count(*g, pending);
     float last[2 * hn::MaxLanes(DF())];
     for (int j = j_begin; j < j_end; ++j) {
@@ -258,7 +258,7 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
 {
     const DF df;
     const std::int64_t lanes = std::int64_t(hn::Lanes(df));
-    std::uint32_t pending[pending_size];
+    std::uint32_t pending[pending_size] = {};
     counter<by_inverse> count(g, pending);
     const float* const xy = reinterpret_cast<const float*>(points);
     std::int64_t t = begin;
