@@ -138,9 +138,7 @@ if [ "$1" = --ends ]; then
   exit 0
 fi
 
-# Without a display, or without a screen mode, the program says so and stops.
-if env -u DISPLAY "$quorvane" 2>"$work/stderr"; then fail "ran without a display"; fi
-grep -q "xvfb-run" "$work/stderr" || fail "no hint at xvfb-run: $(cat "$work/stderr")"
+# Without a screen mode, the program says so and stops.
 if QUORVANE_REFUSE_GFX=all LD_PRELOAD=$refusals timeout 20 "$quorvane" 2>"$work/stderr"; then fail "ran without a mode"; fi
 grep -q "no 640x480 window or screen mode can be opened" "$work/stderr" || fail "$(cat "$work/stderr")"
 

@@ -239,12 +239,11 @@ TEST_F(gui, graphics_mode)
         steps leave;
         const char* refuse_gfx;
         const char* refuse_bitmap;
-        int opened_on, w, h;
+        int w, h;
         bool refused;
     } table[] = {
-        {4, push(cancel), "", "", 0, 640, 480, false},  {3, {ok}, "fullscreen", "", 4, 640, 480, true},
-        {2, {ok}, "", "800x600", 3, 640, 480, true},    {2, {ok}, "", "", 2, 800, 600, false},
-        {4, {ok}, "", "", 2, 1024, 768, false},
+        {4, push(cancel), "", "", 640, 480, false}, {3, {ok}, "fullscreen", "", 640, 480, true},
+        {2, {ok}, "", "800x600", 640, 480, true},   {2, {ok}, "", "", 800, 600, false}, {4, {ok}, "", "", 1024, 768, false},
     };
     const figure f{2, 301, 0, 0, 1};
     the_model().set_colors(makecol(255, 0, 0), makecol(255, 255, 0), makecol(0, 0, 64));
@@ -256,13 +255,11 @@ TEST_F(gui, graphics_mode)
         setenv("QUORVANE_REFUSE_GFX", row.refuse_gfx, 1);
         setenv("QUORVANE_REFUSE_BITMAP", row.refuse_bitmap, 1);
         const bitmap_ptr before = copy_of(view());
-        int opened_on = -1;
         std::string alert;
         steps s = open_dialog(KEY_F, 'g', "Changing graphics mode") +
-                  steps{now([&] { opened_on = active_dialog[4].d1; }), tab_to(4), press(KEY_HOME)};
+                  steps{tab_to(4), press(KEY_HOME)};
         type(s + steps(row.row, press(KEY_DOWN)) + row.leave + (row.refused ? note_alert(alert) : steps{}));
         ASSERT_TRUE(finish_typing());
-        EXPECT_EQ(opened_on, row.opened_on);
         EXPECT_EQ(alert, row.refused ? "Error !\nUnable to change\nGraphics mode [OK]" : "");
         EXPECT_TRUE(SCREEN_W == row.w && SCREEN_H == row.h && gfx_driver->windowed);
         EXPECT_TRUE(view()->w == row.w && view()->h == row.h && the_model().bmp == view());
@@ -473,7 +470,6 @@ TEST_F(gui, main_window)
     EXPECT_EQ(view_differs_on_screen(), 0);
     type({keystroke('h'), keystroke(27)});
     ASSERT_TRUE(run_main_until(hidden));
-    EXPECT_LT(busy_in_a_second(), 0.3) << "bars hidden";
     EXPECT_EQ(different_pixels(screen_copy().get(), view()), 0) << "the view fills the window";
     std::string about;
     type(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about));
