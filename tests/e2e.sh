@@ -75,6 +75,18 @@ field() {
   keys Tab
 }
 
+# Save image as: the selector at $1,$2 (its bottom-right corner), its path
+# typed over with $5, Tab past the list to OK; then "Save as" at $3,$4.
+to_save_as() {
+  menu f s
+  wait_for 10 "the directory selector" dialog_at "$1" "$2"
+  keys End
+  xdotool key --repeat 120 --delay 2 BackSpace
+  text "$5"
+  keys Tab Tab space
+  wait_for 10 "the Save as dialog" dialog_at "$3" "$4"
+}
+
 # New: m = 99999, complete, on the fly; returns once its progress shows.
 long_figure() {
   before=$(region 640 20 0 460)
@@ -109,13 +121,7 @@ if [ "$1" = --ends ]; then
         wait_for 10 "the New chryzode dialog" dialog_at 517 387
         keys Return
         wait_for 30 "the figure" changed 640 20 0 460
-        menu f s
-        wait_for 10 "the directory selector" dialog_at 517 387
-        keys End
-        xdotool key --repeat 120 --delay 2 BackSpace
-        text "$work/cwd/"
-        keys Tab Tab space
-        wait_for 10 "the Save as dialog" dialog_at 467 312
+        to_save_as 517 387 467 312 "$work/cwd/"
         keys s Return
         wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
         kill -TERM "$pid" ;;
@@ -192,17 +198,9 @@ before=$(region 800 500 0 40)
 menu c r
 wait_for 30 "the figure at 800x600" changed 800 500 0 40
 
-# Save image as: the selector (400x300 at (200, 150)), its path typed over,
-# Tab past the list to OK; then "Save as" (300x150 at (250, 225)), the name
-# after OK and Cancel.
-menu f s
-wait_for 10 "the directory selector" dialog_at 597 447
-keys End
-xdotool key --repeat 120 BackSpace
-text "$work/"
-keys Tab Tab space
-wait_for 10 "the Save as dialog" dialog_at 547 372
-# The name field, focused under the pointer, types before ".bmp".
+# The name field of "Save as", after OK and Cancel, focused under the
+# pointer, types before ".bmp".
+to_save_as 597 447 547 372 "$work/"
 keys Tab
 xdotool mousemove --sync 460 283
 text e2e
