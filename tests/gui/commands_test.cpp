@@ -36,6 +36,8 @@ std::string menu_states()
     return states;
 }
 
+bool hidden() { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; }
+
 // shown: the view has the picture already, rather than waiting for Rerender.
 void expect_figure(const figure& f, bool shown = true)
 {
@@ -249,7 +251,6 @@ TEST_F(gui, graphics_mode)
     the_model().set_colors(makecol(255, 0, 0), makecol(255, 255, 0), makecol(0, 0, 64));
     type(new_figure(f));
     ASSERT_TRUE(finish_typing());
-    const auto hidden = [] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; };
     for (const auto& row : table) {
         SCOPED_TRACE(row.row);
         setenv("QUORVANE_REFUSE_GFX", row.refuse_gfx, 1);
@@ -458,7 +459,6 @@ double busy_in_a_second()
 
 TEST_F(gui, main_window)
 {
-    const auto hidden = [] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; };
     EXPECT_TRUE(run_main_until([] { return std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null") == 0; }));
     EXPECT_EQ(status_line(), "Quorvane 0.31");
     EXPECT_EQ(menu_states(), "-+++-+-----");
