@@ -275,7 +275,7 @@ TEST(Engine, Cancel)
                         watcher.join();
                     EXPECT_TRUE(model->cancel_requested);
                     model->cancel_requested = false;
-                    EXPECT_TRUE(!cancelled || (state() == before && model->pairs_done < model->planned_pairs()));
+                    EXPECT_TRUE(!cancelled || state() == before);
                     ASSERT_TRUE(cancelled || model->render());
                     EXPECT_TRUE(cancelled || fingerprint(model->bmp) == picture({160, 120, 7, 4000, 0, type, 3}));
                 }
