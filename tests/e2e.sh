@@ -75,6 +75,18 @@ field() {
   keys Tab
 }
 
+# Save image as: the selector at $1,$2 (its bottom-right corner), its path
+# typed over with $5, Tab past the list to OK; then "Save as" at $3,$4.
+to_save_as() {
+  menu f s
+  wait_for 10 "the directory selector" dialog_at "$1" "$2"
+  keys End
+  xdotool key --repeat 120 --delay 2 BackSpace
+  text "$5"
+  keys Tab Tab space
+  wait_for 10 "the Save as dialog" dialog_at "$3" "$4"
+}
+
 # New: m = 99999, complete, on the fly; returns once its progress shows.
 long_figure() {
   before=$(region 640 20 0 460)
@@ -109,13 +121,7 @@ if [ "$1" = --ends ]; then
         wait_for 10 "the New chryzode dialog" dialog_at 517 387
         keys Return
         wait_for 30 "the figure" changed 640 20 0 460
-        menu f s
-        wait_for 10 "the directory selector" dialog_at 517 387
-        keys End
-        xdotool key --repeat 120 --delay 2 BackSpace
-        text "$work/cwd/"
-        keys Tab Tab space
-        wait_for 10 "the Save as dialog" dialog_at 467 312
+        to_save_as 517 387 467 312 "$work/cwd/"
         keys s Return
         wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
         kill -TERM "$pid" ;;
@@ -138,9 +144,7 @@ if [ "$1" = --ends ]; then
   exit 0
 fi
 
-# Without a display, or without a screen mode, the program says so and stops.
-if env -u DISPLAY "$quorvane" 2>"$work/stderr"; then fail "ran without a display"; fi
-grep -q "xvfb-run" "$work/stderr" || fail "no hint at xvfb-run: $(cat "$work/stderr")"
+# Without a screen mode, the program says so and stops.
 if QUORVANE_REFUSE_GFX=all LD_PRELOAD=$refusals timeout 20 "$quorvane" 2>"$work/stderr"; then fail "ran without a mode"; fi
 grep -q "no 640x480 window or screen mode can be opened" "$work/stderr" || fail "$(cat "$work/stderr")"
 
@@ -194,17 +198,9 @@ before=$(region 800 500 0 40)
 menu c r
 wait_for 30 "the figure at 800x600" changed 800 500 0 40
 
-# Save image as: the selector (400x300 at (200, 150)), its path typed over,
-# Tab past the list to OK; then "Save as" (300x150 at (250, 225)), the name
-# after OK and Cancel.
-menu f s
-wait_for 10 "the directory selector" dialog_at 597 447
-keys End
-xdotool key --repeat 120 BackSpace
-text "$work/"
-keys Tab Tab space
-wait_for 10 "the Save as dialog" dialog_at 547 372
-# The name field, focused under the pointer, types before ".bmp".
+# The name field of "Save as", after OK and Cancel, focused under the
+# pointer, types before ".bmp".
+to_save_as 597 447 547 372 "$work/"
 keys Tab
 xdotool mousemove --sync 460 283
 text e2e
@@ -228,42 +224,18 @@ xdotool key Return
 finish 1
 grep -q "no 640x480 graphics mode can be set again" "$work/stderr" || fail "$(cat "$work/stderr")"
 
-# quorvane-render: bad input is refused with one line and status 2.
-cd "$work" && rm -f ./* && mkdir sub && echo "the previous picture" >x.bmp
-refused() {
-  local want=$1 status=0
-  shift
-  "$render" -o x.bmp "$@" 2>err || status=$?
-  [ "$status:$(cat err)" = "$want" ] || fail "$*: $status:$(cat err)"
-}
-number="expected a whole number from -2147483648 to 2147483647, got"
-size="--size: expected WxH with W and H each a whole number from 1 to 16384, got"
-color="expected R,G,B with each component a whole number from 0 to 255, got"
-refused "2:quorvane-render: --bogus: unknown or ambiguous option (see --help)" --bogus
-refused "2:quorvane-render: -m: missing value (see --help)" -m
-refused "2:quorvane-render: --quiet: takes no value (see --help)" --quiet=1
-refused "2:quorvane-render: unexpected argument 'extra' (see --help)" extra
-refused "2:quorvane-render: -n: $number '2x'" -n 2x
-refused "2:quorvane-render: -n: $number '2147483648'" -n 2147483648
-refused "2:quorvane-render: -m: expected a whole number from 1 to 2147483647, got '0'" -m 0
-refused "2:quorvane-render: -r: expected a whole number from 0 to 1498 (below -m), got '1499'" -r 1499
-refused "2:quorvane-render: -r: from-root mode, cannot be combined with --complete" -r 3 --complete
-refused "2:quorvane-render: --stored: cannot be combined with --on-the-fly" --stored --on-the-fly
-refused "2:quorvane-render: $size '0x480'" --size 0x480
-refused "2:quorvane-render: $size '640x480x3'" --size 640x480x3
-refused "2:quorvane-render: --fg1: $color '256,0,0'" --fg1 256,0,0
-refused "2:quorvane-render: -o: cannot write 'missing/x.bmp': No such file or directory" -o missing/x.bmp
-refused "2:quorvane-render: -o: cannot write 'sub': it is a directory" -o sub
-refused "2:quorvane-render: -o: cannot write '/dev/null': it is not a regular file" -o /dev/null
-refused "2:quorvane-render: -o: expected a file name, got ''" -o ''
-# A failed write, a stopped run or a figure beyond the memory leaves the file as it was.
-(ulimit -f 100 && refused "1:quorvane-render: cannot write 'x.bmp': File too large" -m 101)
+# quorvane-render: a failed write, a stopped run or a figure beyond the
+# memory leaves the file as it was.
+cd "$work" && rm -f ./* && echo "the previous picture" >x.bmp
+status=0
+(ulimit -f 100 && "$render" -m 101 -o x.bmp 2>err) || status=$?
+[ "$status:$(cat err)" = "1:quorvane-render: cannot write 'x.bmp': File too large" ] || fail "$status:$(cat err)"
 status=0
 timeout 1 "$render" -m 2000000 --complete -o x.bmp || status=$?
 [ "$status" = 124 ] || fail "a run of minutes ended with $status"
 if "$render" -m 3000000 --complete --stored -o x.bmp 2>err; then fail "drew beyond the memory"; fi
 grep -q "^quorvane-render: not enough memory: a 640x480 picture of this figure needs" err || fail "$(cat err)"
-[ "$(cat x.bmp)" = "the previous picture" ] && [ "$(ls -A | tr "\n" " ")" = "err sub x.bmp " ] || fail "$(ls -A)"
+[ "$(cat x.bmp)" = "the previous picture" ] && [ "$(ls -A | tr "\n" " ")" = "err x.bmp " ] || fail "$(ls -A)"
 # A link keeps pointing at the picture.
 ln -s x.bmp link.bmp
 "$render" -m 31 --size 64x48 -o link.bmp

@@ -104,8 +104,10 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
 {
     std::mt19937 random(20261207);
     const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
-    for (int k = 0; k < 6; ++k) {
-        const figure f{in(1, 700), in(1, 500), in(2, 50), in(1500, 3000), 1, k % 3 ? 0 : from_root, in(-9, 9)};
+    for (int k = 0; k < 7; ++k) {
+        figure f{in(1, 700), in(1, 500), in(2, 50), in(1500, 3000), 1, k % 3 ? 0 : from_root, in(-9, 9)};
+        if (k == 6)   // n = 1 at zoom 0: every crossing is the centre, mapped to NaN
+            f = {f.w, f.h, 1, f.m, 1, 0, 0};
         SCOPED_TRACE(testing::Message() << f.w << "x" << f.h << " n=" << f.n << " m=" << f.m << " zoom=" << f.zoom);
         figure fly = f;
         fly.type |= on_the_fly;
@@ -120,6 +122,7 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
             ASSERT_TRUE(fast->calcul() && fast_list->calcul());
             EXPECT_TRUE(same_hits(plain->hits, fast->hits, f.w, f.h));
             EXPECT_EQ(std::memcmp(plain_list->inters, fast_list->inters, sizeof(Cpoint) * plain_list->pairs()), 0);
+            EXPECT_TRUE(same_hits(counted, fast_list->hits, f.w, f.h)) << "counted as listed";
             int** fast_counted = new_hits(f.w, f.h);
             fast::count_points(plain_list->inters, plain_list->pairs(), pixel_map(f.w, f.h, f.zoom), fast_counted);
             EXPECT_TRUE(same_hits(counted, fast_counted, f.w, f.h));
@@ -341,7 +344,10 @@ TEST(Engine, RenderTool)
     for (const char* options : {"-o x.jpg", "-o x.bmp --format png", "-o - --format gif", "-o f%d.png --frames 3:2",
                                 "-o f%d.png --frames 1:3:0", "-o f.png --frames 1:2", "-o f%d%d.png --frames 1:2",
                                 "-o f%s.png --frames 1:2", "-o f.%d --frames 1:2", "-o - --frames 1:2",
-                                "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp"})
+                                "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp", "--bogus", "-m", "--quiet=1",
+                                "extra", "-n 2x", "-n 2147483648", "-m 0", "-r 1499", "-r 3 --complete",
+                                "--stored --on-the-fly", "--size 0x480", "--size 640x480x3", "--fg1 256,0,0",
+                                "-o missing/x.bmp", "-o .", "-o /dev/null", "-o ''"})
         EXPECT_EQ(run(options, "refused"), 2) << options;
     EXPECT_TRUE(fs::is_empty(dir / "refused"));
     // A private file through a link stays private.
