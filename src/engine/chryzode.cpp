@@ -341,13 +341,13 @@ bool Cchryzode::calcul()
             // drawing a figure just computed needs no memory and cannot fail.
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
             if (fast) {
-                new_map = hits_ptr(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
+                new_map = hits_ptr(take_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
                 done = fast::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(),
                                         pixel_map(bmp->w, bmp->h, zoom), new_map.get(), watch);
             } else {
                 done = scalar::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(), watch);
                 if (done) {
-                    new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, fast, cancel_requested);
+                    new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, false, cancel_requested);
                     done = bool(new_map);
                 }
             }
