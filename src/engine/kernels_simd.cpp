@@ -45,6 +45,8 @@ void count_cells(std::uint32_t* cells, const std::uint32_t* pending, std::size_t
     constexpr std::size_t ways = 8;
     const std::size_t part = used / ways;
     for (std::size_t k = 0; k < part; ++k)
+        // Unrolled, the loop costs no more than the increments themselves.
+#pragma GCC unroll 8
         for (std::size_t w = 0; w < ways; ++w)
             add(pending[w * part + k]);
     for (std::size_t k = ways * part; k < used; ++k)
@@ -178,15 +180,16 @@ struct row {
 };
 
 // Collects the cells of vectors of points into `pending` (of pending_size
-// cells, kept apart from the counter so that the stores into it are not
-// taken to change the mapper's constants) and counts them in batches.
+// cells) and counts them in batches. The buffer and the number of cells in
+// it, `used`, are kept by the caller, apart from the counter: the vector
+// stores into the buffer would otherwise be taken to change the mapper's
+// constants and `used`, and all would be read again after each store.
 template <bool by_inverse>
 class counter {
 public:
     counter(const grid& g, std::uint32_t* pending) : g(g), map(g), pending(pending) {}
-    ~counter() { count_cells(g, pending, used); }
 
-    HWY_INLINE void add(VF x, VF y, MF valid)
+    HWY_INLINE void add(VF x, VF y, MF valid, std::size_t& used) const
     {
         used += map.collect(x, y, valid, pending + used);
         if (used >= batch) {
@@ -195,11 +198,12 @@ public:
         }
     }
 
+    void finish(std::size_t used) const { count_cells(g, pending, used); }
+
 private:
     const grid& g;
     const mapper<by_inverse> map;
     std::uint32_t* const pending;
-    std::size_t used = 0;
 };
 
 // The pairs of the rows j_begin to j_end - 1, written to `out` when listing
@@ -213,7 +217,8 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
     const int lanes = int(hn::Lanes(df));
     const MF all = hn::FirstN(df, hn::Lanes(df));
     std::uint32_t pending[pending_size] = {};
-    counter<by_inverse> count(*g, pending);
+    const counter<by_inverse> count(*g, pending);
+    std::size_t used = 0;
     float last[2 * hn::MaxLanes(DF())];
     for (int j = j_begin; j < j_end; ++j) {
         const row r(chords, j);
@@ -225,7 +230,7 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
             if (listing)
                 hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
             if (counting)
-                count.add(x, y, all);
+                count.add(x, y, all, used);
         }
         if (i < j) {
             r.meet(chords, i, x, y);
@@ -234,9 +239,10 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
                 std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
             }
             if (counting)
-                count.add(x, y, hn::FirstN(df, std::size_t(j - i)));
+                count.add(x, y, hn::FirstN(df, std::size_t(j - i)), used);
         }
     }
+    count.finish(used);
 }
 
 void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
@@ -259,20 +265,22 @@ void count_span_with(const Cpoint* points, std::int64_t begin, std::int64_t end,
     const DF df;
     const std::int64_t lanes = std::int64_t(hn::Lanes(df));
     std::uint32_t pending[pending_size] = {};
-    counter<by_inverse> count(g, pending);
+    const counter<by_inverse> count(g, pending);
+    std::size_t used = 0;
     const float* const xy = reinterpret_cast<const float*>(points);
     std::int64_t t = begin;
     VF x, y;
     for (; t + lanes <= end; t += lanes) {
         hn::LoadInterleaved2(df, xy + 2 * t, x, y);
-        count.add(x, y, hn::FirstN(df, hn::Lanes(df)));
+        count.add(x, y, hn::FirstN(df, hn::Lanes(df)), used);
     }
     if (t < end) {
         float last[2 * hn::MaxLanes(DF())] = {};
         std::memcpy(last, xy + 2 * t, sizeof(float) * 2 * std::size_t(end - t));
         hn::LoadInterleaved2(df, last, x, y);
-        count.add(x, y, hn::FirstN(df, std::size_t(end - t)));
+        count.add(x, y, hn::FirstN(df, std::size_t(end - t)), used);
     }
+    count.finish(used);
 }
 
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g)
