@@ -2,16 +2,13 @@
 // pictures of quorvane-render.
 #include <cerrno>
 #include <climits>
-#include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <thread>
-#include <tuple>
-#include <limits>
 #include <memory>
 #include <random>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -85,8 +82,7 @@ TEST(Engine, KnownPicturesThroughEveryLoop)
         for (int mode : {on_the_fly, 0})
             for (bool fast : {false, true}) {
                 const figure f{row.f.w, row.f.h, row.f.n, row.f.m, row.f.r, row.f.type | mode, row.f.zoom};
-                EXPECT_EQ(picture(f, fast), row.print) << f.w << "x" << f.h << " n=" << f.n << " m=" << f.m
-                                                       << " type=" << f.type << " zoom=" << f.zoom << " " << fast;
+                EXPECT_EQ(picture(f, fast), row.print) << "row " << &row - table << " type " << f.type << " fast " << fast;
             }
 }
 

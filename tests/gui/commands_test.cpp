@@ -222,7 +222,7 @@ TEST_F(gui, colors)
                 s = s + fill(fields[k], 3, row.typed[k]);
         type(s + steps{now([&] {
                  const DIALOG& d = active_dialog[4];
-                 swatch = getpixel(screen_copy().get(), d.x + d.w / 2, d.y + d.h / 2);
+                 swatch = getpixel(copy_of(screen).get(), d.x + d.w / 2, d.y + d.h / 2);
              })} + row.leave);
         ASSERT_TRUE(finish_typing());
         EXPECT_EQ(offered, row.offered);
@@ -337,11 +337,11 @@ TEST_F(gui, save_image)
         auto expected = files((row.directory == deep ? deep : dir));
         if (!row.saved.empty())
             expected.insert(row.saved);
-        steps s = menu(KEY_F, 's') + steps{look([] { return dialog_title() == "" && !main_window_active(); },
-                                                [&] { offered = field_text(4); })};
+        steps s = menu(KEY_F, 's') + steps{when([] { return dialog_title() == "" && !main_window_active(); }),
+                                           now([&] { offered = field_text(4); })};
         if (!row.directory.empty())
             s = s + steps{press(KEY_END)} + steps(191, keystroke(8)) + text(row.directory.c_str());
-        s = s + push(2) + steps{look([] { return dialog_title() == "Save as"; }, [&] { offered += " " + field_text(5); })} +
+        s = s + push(2) + steps{when([] { return dialog_title() == "Save as"; }), now([&] { offered += " " + field_text(5); })} +
             row.name + steps{now([&] { setrlimit(RLIMIT_FSIZE, row.file_limit ? &small : &unlimited); })} + row.leave;
         if (!row.alert.empty())
             s = s + note_alert(alert);
@@ -467,7 +467,7 @@ TEST_F(gui, main_window)
     type({keystroke('h'), keystroke(27)});
     ASSERT_TRUE(run_main_until(hidden));
     EXPECT_LT(busy_in_a_second(), 0.3) << "bars hidden, nothing to draw";
-    EXPECT_EQ(different_pixels(screen_copy().get(), view()), 0) << "the view fills the window";
+    EXPECT_EQ(different_pixels(copy_of(screen).get(), view()), 0) << "the view fills the window";
     std::string about;
     type(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about));
     ASSERT_TRUE(finish_typing()) << "Escape ended the program";

@@ -20,15 +20,11 @@ std::thread::id program_thread;
 
 int scancode_of(int c)
 {
-    if (c >= 'a' && c <= 'z')
-        return KEY_A + (c - 'a');
-    if (c >= '0' && c <= '9')
-        return KEY_0 + (c - '0');
     const int controls[][2] = {{' ', KEY_SPACE}, {'\r', KEY_ENTER}, {27, KEY_ESC}, {'\t', KEY_TAB}, {8, KEY_BACKSPACE}};
     for (const auto& control : controls)
         if (c == control[0])
             return control[1];
-    return 0;
+    return c >= 'a' && c <= 'z' ? KEY_A + (c - 'a') : c >= '0' && c <= '9' ? KEY_0 + (c - '0') : 0;
 }
 
 // Every pass of a dialog, a menu or an alert asks for the mouse buttons: the
@@ -75,10 +71,6 @@ steps operator+(steps a, const steps& b)
 step keystroke(int c) { return {c, scancode_of(c), nullptr}; }
 step press(int scancode) { return {0, scancode, nullptr}; }
 step when(std::function<bool()> ready) { return {0, 0, std::move(ready)}; }
-step look(std::function<bool()> ready, std::function<void()> check)
-{
-    return when([ready, check] { return ready() && (check(), true); });
-}
 step now(std::function<void()> check) { return when([check] { return check(), true; }); }
 const step ok = keystroke('\r');
 
@@ -94,8 +86,7 @@ steps menu(int menu_scancode, int item) { return {press(menu_scancode), keystrok
 
 steps open_dialog(int menu_scancode, int item, const char* title)
 {
-    const std::string wanted = title;
-    return menu(menu_scancode, item) + steps{when([wanted] { return dialog_title() == wanted; })};
+    return menu(menu_scancode, item) + steps{when([wanted = std::string(title)] { return dialog_title() == wanted; })};
 }
 
 step tab_to(int entry)
@@ -125,17 +116,16 @@ steps note_alert(std::string& into)
                 into += (into.back() == '[' ? "" : "|") + line(i);
         into += "]";
     };
-    return {look(alert_showing, read), ok};
+    return {when(alert_showing), now(read), ok};
 }
 
+// Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
 steps new_figure(const figure& f)
 {
-    // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
-    const auto number = [](int value) { return std::to_string(value); };
+    const auto number = [](int entry, int value) { return fill(entry, 5, std::to_string(value).c_str()); };
     return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
-           push(f.type & on_the_fly ? 18 : 19) + fill(5, 5, number(f.n).c_str()) + fill(7, 5, number(f.m).c_str()) +
-           fill(11, 5, number(f.zoom).c_str()) + (f.type & from_root ? fill(9, 5, number(f.r).c_str()) : steps{}) +
-           steps{ok};
+           push(f.type & on_the_fly ? 18 : 19) + number(5, f.n) + number(7, f.m) + number(11, f.zoom) +
+           (f.type & from_root ? number(9, f.r) : steps{}) + steps{ok};
 }
 
 void type(const steps& s)
@@ -192,15 +182,11 @@ std::string status_line() { return static_cast<const char*>(main_dialog[status_b
 bitmap_ptr copy_of(BITMAP* b)
 {
     bitmap_ptr copy(create_bitmap(b->w, b->h));
+    if (b == screen)
+        scare_mouse();
     blit(b, copy.get(), 0, 0, 0, 0, b->w, b->h);
-    return copy;
-}
-
-bitmap_ptr screen_copy()
-{
-    scare_mouse();
-    bitmap_ptr copy = copy_of(screen);
-    unscare_mouse();
+    if (b == screen)
+        unscare_mouse();
     return copy;
 }
 
@@ -225,11 +211,11 @@ long different_pixels(BITMAP* a, BITMAP* b)
 
 long view_differs_on_screen()
 {
-    const bitmap_ptr shown = screen_copy();
+    const bitmap_ptr shown = copy_of(screen);
     const int top = main_dialog[menu_bar_entry].h, bottom = main_dialog[status_bar_entry].y;
     set_clip_rect(shown.get(), 0, top, view()->w - 1, bottom - 1);
     blit(view(), shown.get(), 0, 0, 0, 0, view()->w, view()->h);   // inside the clip only
-    return different_pixels(screen_copy().get(), shown.get());
+    return different_pixels(copy_of(screen).get(), shown.get());
 }
 
 void program_test::SetUp()

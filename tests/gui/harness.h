@@ -1,9 +1,8 @@
-// The program's GUI in-process on the test's own X display (one program per
-// process): keys typed into its dialogs as a user types them, and what it
-// shows read back. type() queues steps, each a key or a condition to wait
-// for; the typist types one whenever the GUI waits for input with the key
-// buffer empty. alert() empties that buffer when it opens: wait for it. With
-// nothing left to type for 15 s, the typist gives up and types Escape.
+// The program's GUI in-process on the test's own X display: type() queues
+// steps, each a key or a condition to wait for; the typist types one key
+// whenever the GUI waits for input with the key buffer empty. alert() empties
+// that buffer when it opens: wait for it. With nothing left to type for 15 s,
+// the typist gives up and types Escape.
 #pragma once
 
 #include <functional>
@@ -21,34 +20,32 @@
 namespace gui_test {
 
 struct step {
-    int c;                        // the character, 0 for none
-    int scancode;                 // KEY_..., 0 for none
-    std::function<bool()> ready;  // a condition step when set
+    int c, scancode;              // a key, or else
+    std::function<bool()> ready;  // a condition to wait for
 };
 using steps = std::vector<step>;
 steps operator+(steps a, const steps& b);
 
-step keystroke(int c);                   // a character (letters, digits and controls get their scancode)
-step press(int scancode);                // a key without a character: KEY_END, KEY_DOWN, Alt+letter
-step when(std::function<bool()> ready);  // wait until ready() holds
-step look(std::function<bool()> ready, std::function<void()> check);  // check() once ready() holds
+step keystroke(int c);                   // letters, digits and controls get their scancode
+step press(int scancode);                // a key without a character
+step when(std::function<bool()> ready);
 step now(std::function<void()> check);   // check() before the next key
 extern const step ok;                    // Return: the OK button of every command dialog
 steps text(const char* utf8);
-steps menu(int menu_scancode, int item);                       // Alt+letter, then the item's letter
+steps menu(int menu_scancode, int item);   // Alt+letter, then the item's letter
 steps open_dialog(int menu_scancode, int item, const char* title);
-step tab_to(int entry);                                        // Tab until that entry has the focus
-steps fill(int entry, int chars, const char* value);           // a field cleared, then value
-steps push(int entry);                                         // a button or radio button
-steps note_alert(std::string& into);                           // the alert's text, then OK
+steps fill(int entry, int chars, const char* value);   // a field cleared, then value
+step tab_to(int entry);                                 // Tab until that entry has the focus
+steps push(int entry);                                  // a button or radio button
+steps note_alert(std::string& into);                    // "line1\nline2\nline3 [buttons]", then OK
 
 struct figure {
     int n, m, r, type, zoom;
 };
-steps new_figure(const figure& f);   // New, the figure's values, OK
+steps new_figure(const figure& f);
 
 void type(const steps& s);
-// Runs the main loop until everything typed is taken and the main window is
+// Runs the main loop until everything typed is taken with the main window
 // back on top (true), or the typist gives up or `seconds` pass (false).
 bool finish_typing(double seconds = 30);
 bool run_main_until(const std::function<bool()>& done, double seconds = 20);
@@ -65,8 +62,7 @@ struct bitmap_deleter {
     void operator()(BITMAP* b) const { destroy_bitmap(b); }
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
-bitmap_ptr copy_of(BITMAP* b);
-bitmap_ptr screen_copy();                      // without the mouse pointer
+bitmap_ptr copy_of(BITMAP* b);                 // the screen without the mouse pointer
 bitmap_ptr engine_picture(const figure& f);    // on the view's size, in the model's colours
 long different_pixels(BITMAP* a, BITMAP* b);   // -1 when the sizes differ
 long view_differs_on_screen();                 // between the bars
