@@ -106,8 +106,10 @@ steps fill(int entry, int chars, const char* value)
 
 steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
 
-steps note_alert(std::string& into)
+steps note_alert(std::string& into, bool shown)
 {
+    if (!shown)
+        return {};
     const auto read = [&into] {
         const auto line = [](int i) { return std::string(active_dialog[i].dp ? (const char*)active_dialog[i].dp : ""); };
         into = line(1) + "\n" + line(2) + "\n" + line(3) + " [";
@@ -190,13 +192,17 @@ bitmap_ptr copy_of(BITMAP* b)
     return copy;
 }
 
-bitmap_ptr engine_picture(const figure& f)
+bitmap_ptr engine_picture(const figure& f, std::string* status)
 {
     Cchryzode model(create_bitmap(view()->w, view()->h));
     model.set_colors(the_model().fg1, the_model().fg2, the_model().bg);
     model.set(f.n, f.m, f.r, f.type);
     model.set_zoom(f.zoom);
     EXPECT_TRUE(model.calcul() && model.render());
+    char text[128];
+    model.status(text);
+    if (status)
+        *status = text;
     return copy_of(model.bmp);
 }
 

@@ -37,7 +37,8 @@ steps open_dialog(int menu_scancode, int item, const char* title);
 steps fill(int entry, int chars, const char* value);   // a field cleared, then value
 step tab_to(int entry);                                 // Tab until that entry has the focus
 steps push(int entry);                                  // a button or radio button
-steps note_alert(std::string& into);                    // "line1\nline2\nline3 [buttons]", then OK
+// When shown: the alert's text into `into` ("line\nline\nline [buttons]"), then OK.
+steps note_alert(std::string& into, bool shown = true);
 
 struct figure {
     int n, m, r, type, zoom;
@@ -63,7 +64,8 @@ struct bitmap_deleter {
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
 bitmap_ptr copy_of(BITMAP* b);                 // the screen without the mouse pointer
-bitmap_ptr engine_picture(const figure& f);    // on the view's size, in the model's colours
+// On the view's size, in the model's colours; its status line into *status.
+bitmap_ptr engine_picture(const figure& f, std::string* status = nullptr);
 long different_pixels(BITMAP* a, BITMAP* b);   // -1 when the sizes differ
 long view_differs_on_screen();                 // between the bars
 
