@@ -267,10 +267,6 @@ TEST(Engine, RenderTool)
         EXPECT_EQ(run("-o " + name + " " + options), 0);
         return loaded(name);
     };
-    const auto bytes = [](const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
     EXPECT_EQ(drawn(""), picture({640, 480, 2, 1499, 1, from_root | on_the_fly, 1}));
     EXPECT_EQ(drawn("--complete --on-the-fly -m 31 --size 64x48"), picture({64, 48, 2, 31, 0, on_the_fly, 1}));
     auto model = model_of({150, 260, 5, 211, 7, from_root, -3});
@@ -278,17 +274,10 @@ TEST(Engine, RenderTool)
     ASSERT_TRUE(model->calcul() && model->render());
     EXPECT_EQ(drawn("-n 5 -m 211 -r 7 --zoom -3 --size 150x260 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored"),
               fingerprint(model->bmp));
-    // The format by the extension, whatever its case, read back by its own
-    // reader; -o - --format gives the same bytes.
+    // The format by the extension, whatever its case, read back by its own reader.
     const std::uint64_t small = picture({64, 48, 2, 301, 1, from_root | on_the_fly, 1});
-    for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"}) {
-        std::string word = name[1] ? name + 2 : "bmp";
-        for (char& c : word)
-            c = char(std::tolower(c));
+    for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"})
         EXPECT_EQ(drawn("-m 301 --size 64x48", name), small) << name;
-        EXPECT_EQ(run("-m 301 --size 64x48 -o - --format " + word + " >out"), 0);
-        EXPECT_EQ(bytes(dir / "out"), bytes(dir / name)) << name;
-    }
     EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
     for (int n : {2, 5, 8})
         EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"),

@@ -265,12 +265,6 @@ TEST_F(gui, graphics_mode)
             clear_to_color(background.get(), the_model().bg);
             EXPECT_EQ(different_pixels(view(), background.get()), 0);
         }
-        if (row.refused) {   // the window takes keys from the X server
-            EXPECT_EQ(std::system("xdotool search --name '^Quorvane - a' windowfocus --sync key h"), 0);
-            EXPECT_TRUE(run_main_until(hidden, 10));
-            type({keystroke('h')});
-            EXPECT_TRUE(run_main_until([&] { return !hidden(); }));
-        }
         expect_figure(f, row.w == 640);
     }
 }

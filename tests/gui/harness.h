@@ -25,7 +25,6 @@ struct step {
 };
 using steps = std::vector<step>;
 steps operator+(steps a, const steps& b);
-
 step keystroke(int c);                   // letters, digits and controls get their scancode
 step press(int scancode);                // a key without a character
 step when(std::function<bool()> ready);
@@ -34,18 +33,17 @@ extern const step ok;                    // Return: the OK button of every comma
 steps text(const char* utf8);
 steps menu(int menu_scancode, int item);   // Alt+letter, then the item's letter
 steps open_dialog(int menu_scancode, int item, const char* title);
+step tab_to(int entry);
 steps fill(int entry, int chars, const char* value);   // a field cleared, then value
-step tab_to(int entry);                                 // Tab until that entry has the focus
 steps push(int entry);                                  // a button or radio button
 // When shown: the alert's text into `into` ("line\nline\nline [buttons]"), then OK.
 steps note_alert(std::string& into, bool shown = true);
-
 struct figure {
     int n, m, r, type, zoom;
 };
 steps new_figure(const figure& f);
-
 void type(const steps& s);
+
 // Runs the main loop until everything typed is taken with the main window
 // back on top (true), or the typist gives up or `seconds` pass (false).
 bool finish_typing(double seconds = 30);
@@ -63,7 +61,7 @@ struct bitmap_deleter {
     void operator()(BITMAP* b) const { destroy_bitmap(b); }
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
-bitmap_ptr copy_of(BITMAP* b);                 // the screen without the mouse pointer
+bitmap_ptr copy_of(BITMAP* b);   // the screen without the mouse pointer
 // On the view's size, in the model's colours; its status line into *status.
 bitmap_ptr engine_picture(const figure& f, std::string* status = nullptr);
 long different_pixels(BITMAP* a, BITMAP* b);   // -1 when the sizes differ
