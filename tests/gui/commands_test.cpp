@@ -45,8 +45,7 @@ void expect_figure(const figure& f, bool shown = true)
     EXPECT_EQ(different_pixels(view(), expected.get()) != 0, !shown);
     EXPECT_EQ(view_differs_on_screen(), 0);
     clear(view());
-    type(menu(KEY_C, 'r'));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(menu(KEY_C, 'r')));
     EXPECT_EQ(different_pixels(view(), expected.get()), 0) << "after Rerender";
 }
 
@@ -104,9 +103,8 @@ TEST_F(gui, new_chryzode)
             GTEST_SKIP() << "this machine could hold every crossing of 99999 chords";
         std::string offered, before_leaving, alert;
         refused_size = row.refuse;
-        type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { offered = new_offer(); })} + row.typed +
-             steps{now([&] { before_leaving = new_offer(); })} + row.leave + note_alert(alert, !row.alert.empty()));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { offered = new_offer(); })} + row.typed +
+                          steps{now([&] { before_leaving = new_offer(); })} + row.leave + note_alert(alert, !row.alert.empty())));
         refused_size = 0;
         EXPECT_TRUE(!row.refuse || the_model().pairs_done != the_model().pairs()) << "the previous figure computed again";
         EXPECT_EQ(offered + " | " + before_leaving, row.offered + " | " + row.before_leaving);
@@ -159,8 +157,7 @@ TEST_F(gui, zoom)
         {'v', fill(5, 11, "3") + steps{now([] { refuse_arrays = true; }), ok}, "16", "This figure is too large.", 16,
          8, false, from_root | on_the_fly},
     };
-    type(new_figure({-9999, 301, -9999, from_root, 1}));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure({-9999, 301, -9999, from_root, 1})));
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "zoom " << row.zoom << " ratio " << row.ratio);
         std::string offered, alert;
@@ -168,8 +165,7 @@ TEST_F(gui, zoom)
         if (row.dialog)
             s = open_dialog(KEY_Z, row.dialog, row.dialog == 'r' ? "Zoom in/zoom out ratio" : "Zoom value") +
                 steps{now([&] { offered = field_text(5); })} + s;
-        type(s);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s));
         refuse_arrays = false;
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(alert.substr(0, row.alert.size()), row.alert);
@@ -202,8 +198,7 @@ TEST_F(gui, colors)
         {"255 0 255 0 255 0 7 8 0", {"1"}, escape, {1, 0, 255}, {255, 0, 255, 0, 255, 0, 7, 8, 0}},
     };
     const figure f{2, 301, 0, 0, 1};
-    type(new_figure(f));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure(f)));
     for (const auto& row : table) {
         SCOPED_TRACE(row.offered);
         std::string offered;
@@ -215,11 +210,10 @@ TEST_F(gui, colors)
         for (std::size_t k = 0; k < row.typed.size(); ++k)
             if (row.typed[k])
                 s = s + fill(fields[k], 3, row.typed[k]);
-        type(s + steps{now([&] {
-                 const DIALOG& d = active_dialog[4];
-                 swatch = getpixel(copy_of(screen).get(), d.x + d.w / 2, d.y + d.h / 2);
-             })} + row.leave);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s + steps{now([&] {
+                              const DIALOG& d = active_dialog[4];
+                              swatch = getpixel(copy_of(screen).get(), d.x + d.w / 2, d.y + d.h / 2);
+                          })} + row.leave));
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(swatch, makecol(row.swatch[0], row.swatch[1], row.swatch[2]));
         const int* c = row.colors;
@@ -243,17 +237,15 @@ TEST_F(gui, graphics_mode)
     };
     const figure f{2, 301, 0, 0, 1};
     the_model().set_colors(makecol(255, 0, 0), makecol(255, 255, 0), makecol(0, 0, 64));
-    type(new_figure(f));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure(f)));
     for (const auto& row : table) {
         SCOPED_TRACE(row.row);
         setenv("QUORVANE_REFUSE_GFX", row.refuse_gfx, 1);
         setenv("QUORVANE_REFUSE_BITMAP", row.refuse_bitmap, 1);
         const bitmap_ptr before = copy_of(view());
         std::string alert;
-        type(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME)} +
-             steps(row.row, press(KEY_DOWN)) + row.leave + note_alert(alert, row.refused));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME)} +
+                          steps(row.row, press(KEY_DOWN)) + row.leave + note_alert(alert, row.refused)));
         EXPECT_EQ(alert, row.refused ? "Error !\nUnable to change\nGraphics mode [OK]" : "");
         EXPECT_TRUE(SCREEN_W == row.w && SCREEN_H == row.h && gfx_driver->windowed);
         EXPECT_TRUE(view()->w == row.w && view()->h == row.h && the_model().bmp == view() &&
@@ -309,8 +301,7 @@ TEST_F(gui, save_image)
          unable + dir + "/missing/pic.bmp\nNo such file or directory [OK]", ""},
         {dir, {}, dir + "/missing pic.bmp", {ok}, unable + dir + "/pic.bmp\nFile too large [OK]", "", 0644, true},
     };
-    type(new_figure({2, 301, 0, 0, 1}));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, 0, 1})));
     const auto files = [](const std::string& in) {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(in))
@@ -329,8 +320,7 @@ TEST_F(gui, save_image)
             s = s + steps{press(KEY_END)} + steps(191, keystroke(8)) + text(row.directory.c_str());
         s = s + push(2) + steps{when([] { return dialog_title() == "Save as"; }), now([&] { offered += " " + field_text(5); })} +
             row.name + steps{now([&] { setrlimit(RLIMIT_FSIZE, row.file_limit ? &small : &unlimited); })} + row.leave;
-        type(s + note_alert(alert, !row.alert.empty()));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s + note_alert(alert, !row.alert.empty())));
         setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(&row == &table[0] ? offered.substr(offered.find(' ')) : offered, row.offered);
         EXPECT_EQ(alert, row.alert);
@@ -378,8 +368,7 @@ int spying_status_bar_proc(int msg, DIALOG* d, int c)
 std::string state()
 {
     std::string s;
-    type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { s = new_offer(); })} + push(cancel));
-    EXPECT_TRUE(finish_typing());
+    EXPECT_TRUE(typed(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { s = new_offer(); })} + push(cancel)));
     s += " " + status_line() + " " + std::to_string(zoom_value) + " " + menu_states();
     for (int i = 0; main_dialog[i].proc; ++i)
         s += " " + std::to_string(main_dialog[i].flags);
@@ -401,15 +390,14 @@ TEST_F(gui, long_work_in_the_background)
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.next.m);
-        type(new_figure(first));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(new_figure(first)));
         const bitmap_ptr picture = copy_of(view());
         const std::string before = state();
         drawn.clear();
         typed_at_progress = row.typed_at_progress;
         type(new_figure(row.next));
         const bool closed = row.typed_at_progress == std::vector<int>{-1};
-        ASSERT_TRUE(closed ? run_main_to_end(60) : finish_typing(60));
+        ASSERT_TRUE(closed ? run_main_to_end(60) : typed({}, 60));
         std::string progress;
         for (const std::string& text : drawn)
             progress = text.rfind("Computing", 0) == 0 ? text : progress;
@@ -450,8 +438,8 @@ TEST_F(gui, main_window)
     EXPECT_LT(busy_in_a_second(), 0.3) << "bars hidden, nothing to draw";
     EXPECT_EQ(different_pixels(copy_of(screen).get(), view()), 0) << "the view fills the window";
     std::string about;
-    type(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about));
-    ASSERT_TRUE(finish_typing()) << "Escape ended the program";
+    ASSERT_TRUE(typed(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about)))
+        << "Escape ended the program";
     EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion 0.32\nChryzodes drawn by their crossings [OK]");
     EXPECT_EQ(view_differs_on_screen(), 0);
     close_button();
@@ -486,8 +474,7 @@ TEST_F(gui, long_session)
         }
         SCOPED_TRACE(testing::Message() << k << ": command " << command << " n m r type zoom " << f.n << " " << f.m
                                         << " " << f.r << " " << f.type << " " << f.zoom);
-        type(s);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s));
         if (drawn && f.m >= 1) {
             picture = engine_picture(f, &status);
             shown = f;

@@ -144,8 +144,9 @@ bool run_main_until(const std::function<bool()>& done, double seconds)
     return true;
 }
 
-bool finish_typing(double seconds)
+bool typed(const steps& s, double seconds)
 {
+    type(s);
     return run_main_until([] { return gave_up || (queue.empty() && !keypressed() && main_window_active()); },
                           seconds) && !gave_up;
 }

@@ -44,9 +44,9 @@ struct figure {
 steps new_figure(const figure& f);
 void type(const steps& s);
 
-// Runs the main loop until everything typed is taken with the main window
-// back on top (true), or the typist gives up or `seconds` pass (false).
-bool finish_typing(double seconds = 30);
+// Types s, running the main loop until everything typed is taken with the
+// main window back on top (true), or the typist gives up or `seconds` pass.
+bool typed(const steps& s, double seconds = 30);
 bool run_main_until(const std::function<bool()>& done, double seconds = 20);
 bool run_main_to_end(double seconds = 20);
 
