@@ -149,17 +149,11 @@ inline steps fill(int entry, int chars, const char* value)
 // A button or radio button.
 inline steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
 
-// When shown: the alert's text into `into` ("line\nline\nline [buttons]"), then OK.
+// When shown: the alert's three lines into `into`, then OK.
 inline steps note_alert(std::string& into, bool shown = true)
 {
-    const auto read = [&into] {
-        const auto line = [](int i) { return std::string(active_dialog[i].dp ? (const char*)active_dialog[i].dp : ""); };
-        into = line(1) + "\n" + line(2) + "\n" + line(3) + " [";
-        for (int i = 4; i <= 6; ++i)
-            if (!(active_dialog[i].flags & D_HIDDEN) && active_dialog[i].dp)
-                into += (into.back() == '[' ? "" : "|") + line(i);
-        into += "]";
-    };
+    const auto line = [](int i) { return std::string(active_dialog[i].dp ? (const char*)active_dialog[i].dp : ""); };
+    const auto read = [&into, line] { into = line(1) + "\n" + line(2) + "\n" + line(3); };
     return shown ? steps{when(alert_showing), now(read), ok} : steps{};
 }
 
@@ -205,10 +199,10 @@ inline bool typed(const steps& s, double seconds = 30)
 inline bool run_main_to_end(double seconds = 20)
 {
     const auto end = typist::clock::now() + std::chrono::duration<double>(seconds);
-    while (update_main_dialog())
-        if (typist::clock::now() > end)
-            return false;
-    return true;
+    while (typist::clock::now() < end)
+        if (!update_main_dialog())
+            return true;
+    return false;
 }
 
 struct bitmap_deleter {
