@@ -17,14 +17,13 @@ wait_for() {   # SECONDS WHAT COMMAND...: polls the command
   until "$@"; do [ $SECONDS -lt $deadline ] || fail "waited for $what"; sleep 0.1; done
 }
 region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
-pixel() { import -window root -crop "1x1+$1+$2" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
 # Changed and settled: a long computation redraws its progress meanwhile.
 changed() { local now; now=$(region "$@"); [ "$now" != "$before" ] && sleep 0.5 && [ "$(region "$@")" = "$now" ]; }
 # A dialog (white inside) is open when the 200 pixels left of its bottom-right corner are white.
 dialog_at() { [ "$(import -window root -crop "200x1+$(($1 - 199))+$2" +repage -depth 8 -format '%k %[hex:p{0,0}]' info:)" = "1 FFFFFF" ]; }
 no_dialog_at() { ! dialog_at "$@"; }
 ended() { ! kill -0 "$pid" 2>/dev/null; }
-status_bar() { [ "$(pixel 600 470)" = FFFFFF ]; }
+status_bar() { [ "$(import -window root -crop 1x1+600+470 -depth 8 -format '%[hex:p{0,0}]' info:)" = FFFFFF ]; }
 start() {
   "$@" 2>"$work/stderr" &
   pid=$!
@@ -44,15 +43,10 @@ keys() { xdotool key --delay 20 "$@"; }
 text() { xdotool type --delay 20 "$1"; }
 field() { keys End $(printf 'BackSpace %.0s' $(seq "$1")); text "$2"; keys Tab; }   # CHARS TEXT
 new_dialog() { before=$(region 640 20 0 460); menu c n; wait_for 10 "the New dialog" dialog_at 517 387; }
-# Save image as: the selector (bottom-right corner $1,$2) typed over with $5, then "Save as" at $3,$4.
-to_save_as() {
-  menu f s
-  wait_for 10 "the directory selector" dialog_at "$1" "$2"
-  keys End
-  xdotool key --repeat 120 --delay 2 BackSpace
-  text "$5"
-  keys Tab Tab space
-  wait_for 10 "the Save as dialog" dialog_at "$3" "$4"
+to_save_as() {   # DIRECTORY: typed over the selector's
+  menu f s; wait_for 10 "the directory selector" dialog_at 517 387
+  keys End; xdotool key --repeat 120 --delay 2 BackSpace; text "$1"; keys Tab Tab space
+  wait_for 10 "the Save as dialog" dialog_at 467 312
 }
 
 if [ "$1" = --ends ]; then
@@ -61,9 +55,7 @@ if [ "$1" = --ends ]; then
     [ -z "$xvfb" ] || { kill "$xvfb"; wait "$xvfb" || true; }
     rm -rf "$work/fifo" "$work/cwd" && mkfifo "$work/fifo" && mkdir "$work/cwd"
     Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/fifo" 2>/dev/null &
-    xvfb=$!
-    read -r -t 20 display <"$work/fifo"
-    export DISPLAY=":$display"
+    xvfb=$! && read -r -t 20 display <"$work/fifo" && export DISPLAY=":$display"
     cd "$work/cwd" && start env LD_PRELOAD="$refusals" QUORVANE_SLOW_WRITES=1 "$quorvane" && cd "$work"
     if [ "$1" = busy ]; then   # m = 99999, complete, on the fly: under way once its progress shows
       new_dialog
@@ -73,10 +65,8 @@ if [ "$1" = --ends ]; then
     case $2 in
       close) "$send_close_request" "$window" ;;
       save)   # while the picture is written
-        new_dialog; keys Return
-        wait_for 30 "the figure" changed 640 20 0 460
-        to_save_as 517 387 467 312 "$work/cwd/"
-        keys s Return
+        new_dialog; keys Return; wait_for 30 "the figure" changed 640 20 0 460
+        to_save_as "$work/cwd/"; keys s Return
         wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
         kill -TERM "$pid" ;;
       X) kill "$xvfb"; xvfb= ;;
@@ -86,15 +76,13 @@ if [ "$1" = --ends ]; then
     [ -z "$(ls -A "$work/cwd")" ] || fail "$*: left $(ls -A "$work/cwd")"
     [ "$2" != X ] || { [ "$(wc -l <"$work/stderr")" = 1 ] && grep -q "X display" "$work/stderr"; } || fail "$*: $(cat "$work/stderr")"
   }
-  send_close_request=$3
-  run_case busy close 0
+  send_close_request=$3 && run_case busy close 0
   run_case idle save 143
   for state in idle busy; do
     for sig in TERM INT HUP; do run_case $state $sig $((128 + $(kill -l $sig))); done
     run_case $state X 1
   done
-  echo PASS
-  exit 0
+  echo PASS && exit 0
 fi
 
 quorvane=$1 render=$2 refusals=$3
@@ -111,12 +99,8 @@ before=$(region 640 20 0 460)
 menu z o
 wait_for 30 "the status line at zoom 1:4" changed 640 20 0 460
 # The name field, focused under the pointer, types before ".bmp".
-to_save_as 517 387 467 312 "$work/"
-keys Tab
-xdotool mousemove --sync 380 223
-text e2e
-xdotool mousemove --sync 630 472
-keys Return
+to_save_as "$work/"
+keys Tab; xdotool mousemove --sync 380 223; text e2e; xdotool mousemove --sync 630 472; keys Return
 wait_for 10 "the saved picture" eval '[ -s "$work/e2e.bmp" ]'
 wait_for 10 "the Save as dialog to close" no_dialog_at 467 312
 menu f q
@@ -129,7 +113,7 @@ differ=$(compare -metric AE "$work/e2e.bmp" "$work/expected.bmp" null: 2>&1) || 
 start env LD_PRELOAD="$refusals" QUORVANE_REFUSE_GFX=after-first "$quorvane"
 menu f g
 wait_for 10 "the Graphics mode dialog" dialog_at 517 387
-xdotool key Return
+keys Return
 finish 1
 grep -q "no 640x480 graphics mode can be set again" "$work/stderr" || fail "$(cat "$work/stderr")"
 
