@@ -119,7 +119,6 @@ TEST_F(gui, zoom)
 {
     // Zoom In is offered when the zoom stays 1 or more; from a root with
     // n = r = -9999 the status line takes two lines at the widest zooms.
-    const char* const zero_ratio = "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 9.";
     const struct {
         char dialog;           // 'v' Zoom Value, 'r' Zoom Ratio: opened first
         steps typed;
@@ -134,7 +133,6 @@ TEST_F(gui, zoom)
         {'v', fill(5, 11, "4") + steps{ok}, "1", "", 4, 2, true},
         {0, menu(KEY_Z, 'o'), "", "", 8, 2, true},
         {'r', fill(5, 3, "9") + steps{ok}, "2", "", 8, 9, false},
-        {'r', fill(5, 3, "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E") + steps{ok}, "9", zero_ratio, 8, 9, false},
         {'r', fill(5, 3, "3") + steps{ok}, "9", "", 8, 3, true},
         {0, menu(KEY_Z, 'i'), "", "", 2, 3, false},
         {'v', fill(5, 11, "12abc") + steps{ok}, "2", "", 12, 3, true},
@@ -265,9 +263,6 @@ TEST_F(gui, save_image)
     namespace fs = std::filesystem;
     char name[] = "/tmp/quorvane-save-XXXXXX";
     const std::string dir = mkdtemp(name), deep = dir + "/" + std::string(120, 'd');
-    std::string long_name = ".bmp";   // 63 characters of up to 4 bytes
-    for (int i = 0; i < 59; ++i)
-        long_name.insert(0, "\xF0\x9D\x84\x9E");
     fs::create_directory(deep);
     std::ofstream(dir + "/plain") << "a file";
     umask(022);
@@ -284,8 +279,7 @@ TEST_F(gui, save_image)
     } table[] = {
         {dir, text("pic"), " .bmp", {ok}, "", "pic.bmp"},
         {dir + "/missing", {}, dir + " pic.bmp", push(cancel), "", ""},
-        {dir + "/", fill(5, 63, long_name.c_str()), dir + "/missing pic.bmp", {ok}, "", long_name},
-        {dir + "/plain/sub", fill(5, 63, "pic.bmp"), dir + "/ " + long_name, {ok},
+        {dir + "/plain/sub", {}, dir + "/missing pic.bmp", {ok},
          unable + dir + "/plain/sub/pic.bmp\nNot a directory", ""},
         {dir, fill(5, 63, "pic.PNG"), dir + "/plain/sub pic.bmp", {ok}, "", "pic.PNG"},
         {deep, fill(5, 63, "pic.jpg"), dir + " pic.PNG", {ok},
