@@ -287,18 +287,13 @@ TEST_F(gui, save_image)
         {dir, {}, dir + "/missing pic.bmp", {ok}, unable + dir + "/pic.bmp\nFile too large", "", true},
     };
     ASSERT_TRUE(typed(new_figure({2, 301, 0, 0, 1})));
-    const auto files = [](const std::string& in) {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(in))
-            names.insert(e.path().filename());
-        return names;
-    };
+    const auto files = [](const std::string& in) { return std::set<fs::path>(fs::directory_iterator(in), {}); };
     for (const auto& row : table) {
         SCOPED_TRACE(row.directory);
         std::string offered, alert;
         auto expected = files(row.directory == deep ? deep : dir);
         if (!row.saved.empty())
-            expected.insert(row.saved);
+            expected.insert(dir + "/" + row.saved);
         steps s = menu(KEY_F, 's') + steps{when([] { return dialog_title() == "" && !main_window_active(); }),
                                            now([&] { offered = field_text(4); })};
         if (!row.directory.empty())
