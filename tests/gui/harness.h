@@ -36,7 +36,6 @@ inline steps operator+(steps a, const steps& b)
 }
 
 inline bool main_window_active() { return active_dialog == main_dialog; }
-
 // The open command dialog's title, "" if none.
 inline std::string dialog_title()
 {
@@ -48,8 +47,7 @@ inline std::string dialog_title()
 // Allegro's alert: three centred lines in a shadowed box, then the buttons.
 inline bool alert_showing()
 {
-    return active_dialog && active_dialog[0].proc == _gui_shadow_box_proc &&
-           active_dialog[1].proc == _gui_ctext_proc && active_dialog[2].proc == _gui_ctext_proc;
+    return active_dialog && active_dialog[0].proc == _gui_shadow_box_proc && active_dialog[1].proc == _gui_ctext_proc;
 }
 
 inline std::string field_text(int entry) { return static_cast<const char*>(active_dialog[entry].dp); }
@@ -124,7 +122,6 @@ inline steps text(const char* utf8)
 
 // Alt+letter, then the item's letter.
 inline steps menu(int menu_scancode, int item) { return {press(menu_scancode), keystroke(item)}; }
-
 inline steps open_dialog(int menu_scancode, int item, const char* title)
 {
     return menu(menu_scancode, item) + steps{when([wanted = std::string(title)] { return dialog_title() == wanted; })};
@@ -140,13 +137,11 @@ inline step tab_to(int entry)
     });
 }
 
-// A field cleared, then value.
+// A field of up to `chars` characters cleared, then value; a button or radio button pushed.
 inline steps fill(int entry, int chars, const char* value)
 {
     return steps{tab_to(entry), press(KEY_END)} + steps(std::size_t(chars), keystroke(8)) + text(value);
 }
-
-// A button or radio button.
 inline steps push(int entry) { return {tab_to(entry), keystroke(' ')}; }
 
 // When shown: the alert's three lines into `into`, then OK.
@@ -160,7 +155,6 @@ inline steps note_alert(std::string& into, bool shown = true)
 struct figure {
     int n, m, r, type, zoom;
 };
-
 // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
 inline steps new_figure(const figure& f)
 {
@@ -209,7 +203,6 @@ struct bitmap_deleter {
     void operator()(BITMAP* b) const { destroy_bitmap(b); }
 };
 using bitmap_ptr = std::unique_ptr<BITMAP, bitmap_deleter>;
-
 // The screen is copied without the mouse pointer.
 inline bitmap_ptr copy_of(BITMAP* b)
 {
