@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The built programs driven with real X input, the pictures checked against
 # quorvane-render's; with --ends, the program ended by its close button,
-# signals and the loss of the display, each on an X server of its own.
+# signals and the loss of the display.
 #   tests/with_xvfb.sh bash tests/e2e.sh QUORVANE QUORVANE_RENDER REFUSALS_LIBRARY
 #   bash tests/e2e.sh --ends QUORVANE SEND_CLOSE_REQUEST REFUSALS_LIBRARY
 set -euo pipefail
-work=$(mktemp -d) pid= xvfb=
+work=$(mktemp -d) pid=
 # Allegro blocks SIGTERM.
-trap 'kill -KILL $pid $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill -KILL $pid 2>/dev/null || true; rm -rf "$work"' EXIT
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -49,40 +49,34 @@ to_save_as() {   # DIRECTORY: typed over the selector's
   wait_for 10 "the Save as dialog" dialog_at 467 312
 }
 
-if [ "$1" = --ends ]; then
-  quorvane=$(realpath "$2") refusals=$(realpath "$4")
-  run_case() {   # idle|busy close|save|SIGNAL|X EXIT_STATUS
-    [ -z "$xvfb" ] || { kill "$xvfb"; wait "$xvfb" || true; }
-    rm -rf "$work/fifo" "$work/cwd" && mkfifo "$work/fifo" && mkdir "$work/cwd"
-    Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/fifo" 2>/dev/null &
-    xvfb=$! && read -r -t 20 display <"$work/fifo" && export DISPLAY=":$display"
-    cd "$work/cwd" && start env LD_PRELOAD="$refusals" QUORVANE_SLOW_WRITES=1 "$quorvane" && cd "$work"
-    if [ "$1" = busy ]; then   # m = 99999, complete, on the fly: under way once its progress shows
-      new_dialog
-      keys Tab Tab Tab Tab; field 5 99999; keys Tab Tab Tab space Return
-      wait_for 10 "the progress" eval '[ "$(region 640 20 0 460)" != "$before" ]'
-    fi
-    case $2 in
-      close) "$send_close_request" "$window" ;;
-      save)   # while the picture is written
-        new_dialog; keys Return; wait_for 30 "the figure" changed 640 20 0 460
-        to_save_as "$work/cwd/"; keys s Return
-        wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
-        kill -TERM "$pid" ;;
-      X) kill "$xvfb"; xvfb= ;;
-      *) kill "-$2" "$pid" ;;
-    esac
-    finish "$3"
-    [ -z "$(ls -A "$work/cwd")" ] || fail "$*: left $(ls -A "$work/cwd")"
-    [ "$2" != X ] || { [ "$(wc -l <"$work/stderr")" = 1 ] && grep -q "X display" "$work/stderr"; } || fail "$*: $(cat "$work/stderr")"
-  }
-  send_close_request=$3 && run_case busy close 0
-  run_case idle save 143
-  for state in idle busy; do
-    for sig in TERM INT HUP; do run_case $state $sig $((128 + $(kill -l $sig))); done
-    run_case $state X 1
+if [ "$1" = --ends ]; then   # each case on an X server of its own, which some kill
+  for c in "busy close 0" "idle save 143" "idle TERM 143" "idle INT 130" "idle HUP 129" "idle X 1" \
+           "busy TERM 143" "busy INT 130" "busy HUP 129" "busy X 1"; do
+    "$(dirname "$0")/with_xvfb.sh" bash "$0" --case "$(realpath "$2")" "$3" "$(realpath "$4")" $c || exit 1
   done
   echo PASS && exit 0
+fi
+if [ "$1" = --case ]; then   # QUORVANE SEND_CLOSE_REQUEST REFUSALS idle|busy close|save|SIGNAL|X EXIT_STATUS
+  mkdir "$work/cwd" && cd "$work/cwd" && start env LD_PRELOAD="$4" QUORVANE_SLOW_WRITES=1 "$2"
+  if [ "$5" = busy ]; then   # m = 99999, complete, on the fly: under way once its progress shows
+    new_dialog
+    keys Tab Tab Tab Tab; field 5 99999; keys Tab Tab Tab space Return
+    wait_for 10 "the progress" eval '[ "$(region 640 20 0 460)" != "$before" ]'
+  fi
+  case $6 in
+    close) "$3" "$window" ;;
+    save)   # while the picture is written
+      new_dialog; keys Return; wait_for 30 "the figure" changed 640 20 0 460
+      to_save_as "$work/cwd/"; keys s Return
+      wait_for 10 "the picture under way" eval '[ -n "$(ls -A "$work/cwd")" ]'
+      kill -TERM "$pid" ;;
+    X) kill "$XVFB_PID" ;;
+    *) kill "-$6" "$pid" ;;
+  esac
+  finish "$7"
+  [ -z "$(ls -A "$work/cwd")" ] || fail "$5 $6: left $(ls -A "$work/cwd")"
+  [ "$6" != X ] || { [ "$(wc -l <"$work/stderr")" = 1 ] && grep -q "X display" "$work/stderr"; } || fail "$(cat "$work/stderr")"
+  exit 0
 fi
 
 quorvane=$1 render=$2 refusals=$3
