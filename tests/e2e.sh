@@ -21,8 +21,6 @@ region() { import -window root -crop "$1x$2+$3+$4" +repage rgb:- | md5sum; }
 changed() { local now; now=$(region "$@"); [ "$now" != "$before" ] && sleep 0.5 && [ "$(region "$@")" = "$now" ]; }
 # A dialog (white inside) is open when the 200 pixels left of its bottom-right corner are white.
 dialog_at() { [ "$(import -window root -crop "200x1+$(($1 - 199))+$2" +repage -depth 8 -format '%k %[hex:p{0,0}]' info:)" = "1 FFFFFF" ]; }
-no_dialog_at() { ! dialog_at "$@"; }
-ended() { ! kill -0 "$pid" 2>/dev/null; }
 status_bar() { [ "$(import -window root -crop 1x1+600+470 -depth 8 -format '%[hex:p{0,0}]' info:)" = FFFFFF ]; }
 start() {
   "$@" 2>"$work/stderr" &
@@ -32,7 +30,7 @@ start() {
   wait_for 10 "the main window" status_bar
 }
 finish() {   # EXIT_STATUS
-  wait_for 10 "the program to end" ended
+  wait_for 10 "the program to end" eval '! kill -0 "$pid" 2>/dev/null'
   local status=0
   wait "$pid" || status=$?
   pid=
@@ -93,7 +91,7 @@ wait_for 30 "the figure" changed 640 20 0 460
 to_save_as "$work/"
 keys Tab; xdotool mousemove --sync 380 223; text e2e; xdotool mousemove --sync 630 472; keys Return
 wait_for 10 "the saved picture" eval '[ -s "$work/e2e.bmp" ]'
-wait_for 10 "the Save as dialog to close" no_dialog_at 467 312
+wait_for 10 "the Save as dialog to close" eval '! dialog_at 467 312'
 menu f q
 finish 0
 "$render" -n 3 -m 1201 --complete --stored --zoom 2 -o "$work/expected.bmp"

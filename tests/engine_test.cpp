@@ -48,9 +48,7 @@ std::uint64_t fingerprint(BITMAP* b)
 std::uint64_t picture(const figure& f, bool fast = true)
 {
     auto model = model_of(f, fast);
-    EXPECT_TRUE(model->calcul());
-    EXPECT_EQ(model->pairs_done.load(), model->planned_pairs());
-    EXPECT_TRUE(model->render());
+    EXPECT_TRUE(model->calcul() && model->render());
     return fingerprint(model->bmp);
 }
 
@@ -197,7 +195,7 @@ TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)
     EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, 2, 201, 0, 0, 2}));
 }
 
-// Allocations, threads and memory that cannot be had: the model keeps its
+// Allocations and threads that cannot be had: the model keeps its
 // figure, the bitmap its picture.
 TEST(Engine, Failures)
 {
@@ -217,13 +215,6 @@ TEST(Engine, Failures)
             ASSERT_EQ(fingerprint(model->bmp), before) << "allocation " << k;
         }
         EXPECT_GT(k, 3);
-        model->set_zoom(2);
-        for (k = 0;; ++k) {
-            const failing_after fail(k);
-            if (model->render())
-                break;
-            ASSERT_EQ(fingerprint(model->bmp), before) << "allocation " << k;
-        }
     }
     for (int started : {0, 1}) {
         threads_left = started;

@@ -120,7 +120,6 @@ inline steps text(const char* utf8)
     return s;
 }
 
-// Alt+letter, then the item's letter.
 inline steps menu(int menu_scancode, int item) { return {press(menu_scancode), keystroke(item)}; }
 inline steps open_dialog(int menu_scancode, int item, const char* title)
 {
@@ -240,7 +239,6 @@ inline long different_pixels(BITMAP* a, BITMAP* b)
     return a->w != b->w || a->h != b->h ? -1 : differ;
 }
 
-// Between the bars.
 inline long view_differs_on_screen()
 {
     const bitmap_ptr shown = copy_of(screen), expected = copy_of(screen);

@@ -1,14 +1,12 @@
 // Refusals on demand, read from the environment at each call; linked into a
-// test program or preloaded (LD_PRELOAD) into the real one:
-//   QUORVANE_REFUSE_GFX=fullscreen|after-first|all   those mode requests, which
-//                                    leave no mode, as a real refusal does
-//   QUORVANE_REFUSE_BITMAP=WxH       bitmaps of that size
-//   QUORVANE_SLOW_WRITES=1           a second before every write to a regular file
+// test program or preloaded into the real one. QUORVANE_REFUSE_GFX=fullscreen|
+// after-first|all: those mode requests, which leave no mode as a real refusal
+// does; QUORVANE_REFUSE_BITMAP=WxH: bitmaps of that size; QUORVANE_SLOW_WRITES=1:
+// a second before every write to a regular file.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
