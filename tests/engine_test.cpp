@@ -35,8 +35,7 @@ std::unique_ptr<Cchryzode> model_of(const figure& f, bool fast = true)
     return model;
 }
 
-// FNV-1a over the pixels.
-std::uint64_t fingerprint(BITMAP* b)
+std::uint64_t fingerprint(BITMAP* b)   // FNV-1a over the pixels
 {
     std::uint64_t h = 14695981039346656037ull;
     for (int y = 0; y < b->h; ++y)
@@ -82,8 +81,7 @@ TEST(Engine, KnownPicturesThroughEveryLoop)
             }
 }
 
-// Hit maps are one block.
-bool same_hits(int** a, int** b, int w, int h)
+bool same_hits(int** a, int** b, int w, int h)   // hit maps are one block
 {
     return std::memcmp(a[0], b[0], sizeof(int) * std::size_t(w) * std::size_t(h)) == 0;
 }

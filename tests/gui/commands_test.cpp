@@ -310,8 +310,7 @@ TEST_F(gui, save_image)
     fs::remove_all(dir);
 }
 
-// What a window manager sends when the user clicks the close button.
-void close_button()
+void close_button()   // what the window manager sends when the user clicks it
 {
     EXPECT_EQ(std::system(SEND_CLOSE_REQUEST " $(xdotool search --name '^Quorvane - a chryzode explorer$')"), 0);
 }

@@ -229,8 +229,7 @@ inline bitmap_ptr engine_picture(const figure& f, std::string* status = nullptr)
     return copy_of(model.bmp);
 }
 
-// -1 when the sizes differ.
-inline long different_pixels(BITMAP* a, BITMAP* b)
+inline long different_pixels(BITMAP* a, BITMAP* b)   // -1 when the sizes differ
 {
     long differ = 0;
     for (int y = 0; y < a->h && y < b->h; ++y)
