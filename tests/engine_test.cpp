@@ -255,6 +255,7 @@ TEST(Engine, RenderTool)
     const std::uint64_t small = picture({64, 48, 2, 301, 1, from_root | on_the_fly, 1});
     for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"})
         EXPECT_EQ(drawn("-m 301 --size 64x48", name), small) << name;
+    EXPECT_TRUE(run("-m 301 --size 64x48 -o - --format png >out.png") == 0 && loaded("out.png") == small) << "-o - --format";
     EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
     for (int n : {2, 5, 8})
         EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"),
