@@ -12,9 +12,7 @@ std::atomic<std::size_t> refused_size{0};
 std::atomic<bool> refuse_arrays{false};
 std::atomic<int> threads_left{-1};
 
-namespace {
-
-void* allocate(std::size_t size, bool array)
+static void* allocate(std::size_t size, bool array)
 {
     std::size_t once = size;
     if ((array && refuse_arrays) || allocations_left.load() == 0 ||
@@ -25,8 +23,6 @@ void* allocate(std::size_t size, bool array)
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
-}
-
 }
 
 void* operator new(std::size_t size) { return allocate(size, false); }

@@ -1,18 +1,14 @@
-// Allocations and thread starts that fail on demand. Linking failing.cpp
-// replaces the global operator new and pthread_create of the whole program.
+// Allocations and thread starts that fail on demand: failing.cpp replaces
+// the program's global operator new and pthread_create.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 
-// Allocations that still succeed before every one fails; -1: never fail.
-extern std::atomic<long> allocations_left;
-// The size of one allocation to refuse, once; 0: none.
-extern std::atomic<std::size_t> refused_size;
-// While set, every new[] fails.
-extern std::atomic<bool> refuse_arrays;
-// Thread starts that still succeed before every one fails; -1: never fail.
-extern std::atomic<int> threads_left;
+extern std::atomic<long> allocations_left;      // that still succeed before all fail; -1: no limit
+extern std::atomic<std::size_t> refused_size;   // one allocation of that size fails, once; 0: none
+extern std::atomic<bool> refuse_arrays;         // every new[] fails while set
+extern std::atomic<int> threads_left;           // starts that still succeed before all fail; -1: no limit
 
 // Fails every allocation after the next k while it lives.
 struct failing_after {

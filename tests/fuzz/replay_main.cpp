@@ -14,8 +14,7 @@ int main(int argc, char** argv)
         LLVMFuzzerInitialize(&argc, &argv);
     for (int i = 1; i < argc; ++i) {
         std::ifstream in(argv[i], std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
-    return 0;
 }

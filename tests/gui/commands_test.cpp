@@ -36,8 +36,6 @@ std::string menu_states()
     return states;
 }
 
-bool hidden() { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; }
-
 // shown: the view has the picture already, rather than waiting for Rerender.
 void expect_figure(const figure& f, bool shown = true)
 {
@@ -45,8 +43,7 @@ void expect_figure(const figure& f, bool shown = true)
     EXPECT_EQ(different_pixels(view(), expected.get()) != 0, !shown);
     EXPECT_EQ(view_differs_on_screen(), 0);
     clear(view());
-    type(menu(KEY_C, 'r'));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(menu(KEY_C, 'r')));
     EXPECT_EQ(different_pixels(view(), expected.get()), 0) << "after Rerender";
 }
 
@@ -85,7 +82,7 @@ TEST_F(gui, new_chryzode)
         {"-3 301 1 3 complete fly", push(14) + fill(9, 5, "1500") + fill(11, 5, "1") + fill(7, 5, "1499") + push(19),
          "-3 1499 1500 1 root stored r", {ok}, "", root_figure, root, stored_menus},
         {"-3 1499 1500 1 root stored r", fill(5, 5, "5") + fill(7, 5, "0"), "5 0 1500 1 root stored r", {ok},
-         "m = 0 cannot make a figure:\nthe number of points m must be 1 or more.\n [OK]", root_figure, root, stored_menus},
+         "m = 0 cannot make a figure:\nthe number of points m must be 1 or more.\n", root_figure, root, stored_menus},
         {"5 0 1500 1 root stored r", fill(7, 5, "99999") + push(15), "5 99999 1500 1 complete stored", {ok}, large,
          root_figure, root, stored_menus},
         // the hit map refused (the plain loops take no grids: 4498500 pairs and the map)
@@ -93,9 +90,6 @@ TEST_F(gui, new_chryzode)
          large + "\nIt needs 35 MB", root_figure, root, stored_menus, 640 * sizeof(int*)},
         {"5 3001 1500 1 complete stored", fill(7, 5, "101\xc3\xa9") + fill(11, 5, "2"),
          "5 101\xc3\xa9 1500 2 complete stored", escape, "", root_figure, root, stored_menus},
-        {"-3 1499 1500 1 root stored r", fill(5, 5, "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9x") + fill(11, 5, "2") +
-         push(15), "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9 1499 1500 2 complete stored", {ok}, "", {0, 1499, 1, 0, 2},
-         "Complete multiplication chryzode of n=0 in m=1499 ; zoom 1:2", "+++++++++++"},
     };
     the_model().set_fast(false);
     for (const auto& row : table) {
@@ -104,19 +98,13 @@ TEST_F(gui, new_chryzode)
             GTEST_SKIP() << "this machine could hold every crossing of 99999 chords";
         std::string offered, before_leaving, alert;
         refused_size = row.refuse;
-        type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { offered = new_offer(); })} + row.typed +
-             steps{now([&] { before_leaving = new_offer(); })} + row.leave +
-             (row.alert.empty() ? steps{} : note_alert(alert)));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { offered = new_offer(); })} + row.typed +
+                          steps{now([&] { before_leaving = new_offer(); })} + row.leave + note_alert(alert, !row.alert.empty())));
         refused_size = 0;
-        if (row.refuse) {
-            EXPECT_NE(the_model().pairs_done, the_model().pairs()) << "the previous figure was computed again";
-        }
-        EXPECT_EQ(offered, row.offered);
-        EXPECT_EQ(before_leaving, row.before_leaving);
+        EXPECT_TRUE(!row.refuse || the_model().pairs_done != the_model().pairs()) << "the previous figure computed again";
+        EXPECT_EQ(offered + " | " + before_leaving, row.offered + " | " + row.before_leaving);
         EXPECT_EQ(alert.substr(0, row.alert.size()), row.alert);
-        EXPECT_EQ(status_line(), row.status);
-        EXPECT_EQ(menu_states(), row.menus);
+        EXPECT_EQ(status_line() + " " + menu_states(), row.status + " " + row.menus);
         EXPECT_EQ(zoom_value, row.shown.zoom);
         expect_figure(row.shown);
     }
@@ -126,7 +114,6 @@ TEST_F(gui, zoom)
 {
     // Zoom In is offered when the zoom stays 1 or more; from a root with
     // n = r = -9999 the status line takes two lines at the widest zooms.
-    const char* const zero_ratio = "Zoom in/zoom out ratio\nA ratio of 0 cannot be used.\nThe ratio stays 9. [OK]";
     const struct {
         char dialog;           // 'v' Zoom Value, 'r' Zoom Ratio: opened first
         steps typed;
@@ -141,13 +128,11 @@ TEST_F(gui, zoom)
         {'v', fill(5, 11, "4") + steps{ok}, "1", "", 4, 2, true},
         {0, menu(KEY_Z, 'o'), "", "", 8, 2, true},
         {'r', fill(5, 3, "9") + steps{ok}, "2", "", 8, 9, false},
-        {'r', fill(5, 3, "\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E\xF0\x9D\x84\x9E") + steps{ok}, "9", zero_ratio, 8, 9, false},
-        {'r', fill(5, 3, "3") + push(cancel), "9", "", 8, 9, false},
         {'r', fill(5, 3, "3") + steps{ok}, "9", "", 8, 3, true},
         {0, menu(KEY_Z, 'i'), "", "", 2, 3, false},
         {'v', fill(5, 11, "12abc") + steps{ok}, "2", "", 12, 3, true},
         {0, menu(KEY_Z, 'n'), "", "", 1, 3, false},
-        {'v', fill(5, 11, "0") + steps{ok}, "1", "Zoom value\nA zoom of 0 cannot be used.\nThe zoom stays 1. [OK]", 1, 3, false},
+        {'v', fill(5, 11, "0") + steps{ok}, "1", "Zoom value\nA zoom of 0 cannot be used.\nThe zoom stays 1.", 1, 3, false},
         {'v', fill(5, 11, "-3") + push(cancel), "1", "", 1, 3, false},
         {'r', fill(5, 3, "-2") + steps{ok}, "3", "", 1, -2, true},
         {0, menu(KEY_Z, 'i'), "", "", 1, -2, true},   // 1 / -2 is 0: kept
@@ -160,28 +145,24 @@ TEST_F(gui, zoom)
         {0, menu(KEY_Z, 'o'), "", "", INT_MIN, 8, false},   // past the int range: kept
         {'v', fill(5, 11, "3") + steps{ok}, "-2147483648", "", 3, 8, false},
         {0, new_figure({-9999, 301, -9999, from_root | on_the_fly, 1}), "", "", 1, 8, false, from_root | on_the_fly},
-        {'v', fill(5, 11, "16") + steps{ok}, "1", "", 16, 8, false, from_root | on_the_fly},
-        {'v', fill(5, 11, "3") + steps{now([] { refuse_arrays = true; }), ok}, "16", "This figure is too large.", 16,
-         8, false, from_root | on_the_fly},
+        {'v', fill(5, 11, "3") + steps{now([] { refuse_arrays = true; }), ok}, "1", "This figure is too large.", 1, 8,
+         false, from_root | on_the_fly},
     };
-    type(new_figure({-9999, 301, -9999, from_root, 1}));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure({-9999, 301, -9999, from_root, 1})));
     for (const auto& row : table) {
         SCOPED_TRACE(testing::Message() << "zoom " << row.zoom << " ratio " << row.ratio);
         std::string offered, alert;
-        steps s = row.typed + (row.alert.empty() ? steps{} : note_alert(alert));
+        steps s = row.typed + note_alert(alert, !row.alert.empty());
         if (row.dialog)
             s = open_dialog(KEY_Z, row.dialog, row.dialog == 'r' ? "Zoom in/zoom out ratio" : "Zoom value") +
                 steps{now([&] { offered = field_text(5); })} + s;
-        type(s);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s));
         refuse_arrays = false;
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(alert.substr(0, row.alert.size()), row.alert);
         EXPECT_TRUE(zoom_value == row.zoom && the_model().zoom == row.zoom && zoom_ratio == row.ratio);
         EXPECT_EQ(!(zoom_menu[in_item].flags & D_DISABLED), row.zoom_in);
-        const std::string end = "zoom 1:" + std::to_string(row.zoom);
-        EXPECT_EQ(status_line().substr(status_line().size() - end.size()), end);
+        EXPECT_NE(status_line().find("; zoom 1:" + std::to_string(row.zoom)), std::string::npos) << status_line();
         expect_figure({-9999, 301, -9999, row.type, row.zoom});
         const DIALOG& bar = main_dialog[status_bar_entry];
         EXPECT_EQ(bar.d1, row.zoom > 99999999 || row.zoom < -9999999 ? 2 : 1);
@@ -207,8 +188,7 @@ TEST_F(gui, colors)
         {"255 0 255 0 255 0 7 8 0", {"1"}, escape, {1, 0, 255}, {255, 0, 255, 0, 255, 0, 7, 8, 0}},
     };
     const figure f{2, 301, 0, 0, 1};
-    type(new_figure(f));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure(f)));
     for (const auto& row : table) {
         SCOPED_TRACE(row.offered);
         std::string offered;
@@ -220,11 +200,10 @@ TEST_F(gui, colors)
         for (std::size_t k = 0; k < row.typed.size(); ++k)
             if (row.typed[k])
                 s = s + fill(fields[k], 3, row.typed[k]);
-        type(s + steps{now([&] {
-                 const DIALOG& d = active_dialog[4];
-                 swatch = getpixel(screen_copy().get(), d.x + d.w / 2, d.y + d.h / 2);
-             })} + row.leave);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s + steps{now([&] {
+                              const DIALOG& d = active_dialog[4];
+                              swatch = getpixel(copy_of(screen).get(), d.x + d.w / 2, d.y + d.h / 2);
+                          })} + row.leave));
         EXPECT_EQ(offered, row.offered);
         EXPECT_EQ(swatch, makecol(row.swatch[0], row.swatch[1], row.swatch[2]));
         const int* c = row.colors;
@@ -237,10 +216,9 @@ TEST_F(gui, colors)
 TEST_F(gui, graphics_mode)
 {
     const struct {
-        int row;               // of the list
+        int row;   // of the list
         steps leave;
-        const char* refuse_gfx;
-        const char* refuse_bitmap;
+        const char *refuse_gfx, *refuse_bitmap;
         int w, h;
         bool refused;
     } table[] = {
@@ -249,34 +227,24 @@ TEST_F(gui, graphics_mode)
     };
     const figure f{2, 301, 0, 0, 1};
     the_model().set_colors(makecol(255, 0, 0), makecol(255, 255, 0), makecol(0, 0, 64));
-    type(new_figure(f));
-    ASSERT_TRUE(finish_typing());
+    ASSERT_TRUE(typed(new_figure(f)));
     for (const auto& row : table) {
-        SCOPED_TRACE(row.row);
         setenv("QUORVANE_REFUSE_GFX", row.refuse_gfx, 1);
         setenv("QUORVANE_REFUSE_BITMAP", row.refuse_bitmap, 1);
         const bitmap_ptr before = copy_of(view());
         std::string alert;
-        steps s = open_dialog(KEY_F, 'g', "Changing graphics mode") +
-                  steps{tab_to(4), press(KEY_HOME)};
-        type(s + steps(row.row, press(KEY_DOWN)) + row.leave + (row.refused ? note_alert(alert) : steps{}));
-        ASSERT_TRUE(finish_typing());
-        EXPECT_EQ(alert, row.refused ? "Error !\nUnable to change\nGraphics mode [OK]" : "");
+        ASSERT_TRUE(typed(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME)} +
+                          steps(row.row, press(KEY_DOWN)) + row.leave + note_alert(alert, row.refused)));
+        EXPECT_EQ(alert, row.refused ? "Error !\nUnable to change\nGraphics mode" : "");
         EXPECT_TRUE(SCREEN_W == row.w && SCREEN_H == row.h && gfx_driver->windowed);
-        EXPECT_TRUE(view()->w == row.w && view()->h == row.h && the_model().bmp == view());
-        EXPECT_TRUE(main_dialog[view_entry].w == row.w && main_dialog[view_entry].h == row.h);
+        EXPECT_TRUE(view()->w == row.w && view()->h == row.h && the_model().bmp == view() &&
+                    main_dialog[view_entry].w == row.w && main_dialog[view_entry].h == row.h);
         const DIALOG& bar = main_dialog[status_bar_entry];
         EXPECT_TRUE(bar.x == 0 && bar.y == row.h - 20 && bar.w == row.w && bar.h == 20);
         if (row.w != before->w) {   // a fresh view, cleared to the background
             const bitmap_ptr background(create_bitmap(row.w, row.h));
             clear_to_color(background.get(), the_model().bg);
             EXPECT_EQ(different_pixels(view(), background.get()), 0);
-        }
-        if (row.refused) {   // the window takes keys from the X server
-            EXPECT_EQ(std::system("xdotool search --name '^Quorvane - a' windowfocus --sync key h"), 0);
-            EXPECT_TRUE(run_main_until(hidden, 10));
-            type({keystroke('h')});
-            EXPECT_TRUE(run_main_until([&] { return !hidden(); }));
         }
         expect_figure(f, row.w == 640);
     }
@@ -287,15 +255,8 @@ TEST_F(gui, save_image)
     namespace fs = std::filesystem;
     char name[] = "/tmp/quorvane-save-XXXXXX";
     const std::string dir = mkdtemp(name), deep = dir + "/" + std::string(120, 'd');
-    std::string long_name = ".bmp";   // 63 characters of up to 4 bytes
-    for (int i = 0; i < 59; ++i)
-        long_name.insert(0, "\xF0\x9D\x84\x9E");
     fs::create_directory(deep);
     std::ofstream(dir + "/plain") << "a file";
-    std::ofstream(dir + "/real.bmp") << "a file";
-    std::ofstream(dir + "/private.bmp") << "a file";
-    fs::permissions(dir + "/private.bmp", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink("real.bmp", dir + "/link.bmp");
     umask(022);
     const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, small{50000, RLIM_INFINITY};
     std::signal(SIGXFSZ, SIG_IGN);
@@ -306,65 +267,50 @@ TEST_F(gui, save_image)
         std::string offered;     // by the selector and by "Save as"
         steps leave;
         std::string alert, saved;   // the file written
-        int mode = 0644;
         bool file_limit = false;
     } table[] = {
         {dir, text("pic"), " .bmp", {ok}, "", "pic.bmp"},
         {dir + "/missing", {}, dir + " pic.bmp", push(cancel), "", ""},
-        {dir + "/", fill(5, 63, long_name.c_str()), dir + "/missing pic.bmp", {ok}, "", long_name},
-        {dir + "/plain/sub", fill(5, 63, "pic.bmp"), dir + "/ " + long_name, {ok},
-         unable + dir + "/plain/sub/pic.bmp\nNot a directory [OK]", ""},
+        {dir + "/plain/sub", {}, dir + "/missing pic.bmp", {ok},
+         unable + dir + "/plain/sub/pic.bmp\nNot a directory", ""},
         {dir, fill(5, 63, "pic.PNG"), dir + "/plain/sub pic.bmp", {ok}, "", "pic.PNG"},
-        {dir, fill(5, 63, "link.bmp"), dir + " pic.PNG", {ok}, "", "link.bmp"},
-        {dir, fill(5, 63, "private.bmp"), dir + " link.bmp", {ok}, "", "private.bmp", 0600},
-        {deep, fill(5, 63, "pic.jpg"), dir + " private.bmp", {ok},
-         unable + dir + "/dddddddd..." + std::string(27, 'd') + "/pic.jpg\nThe extension must be .bmp, .pcx, .tga or .png. [OK]", ""},
+        {deep, fill(5, 63, "pic.jpg"), dir + " pic.PNG", {ok},
+         unable + dir + "/dddddddd..." + std::string(27, 'd') + "/pic.jpg\nThe extension must be .bmp, .pcx, .tga or .png.", ""},
         {dir + "/missing", fill(5, 63, "pic.bmp"), deep + " pic.jpg", {ok},
-         unable + dir + "/missing/pic.bmp\nNo such file or directory [OK]", ""},
-        {dir, {}, dir + "/missing pic.bmp", {ok}, unable + dir + "/pic.bmp\nFile too large [OK]", "", 0644, true},
+         unable + dir + "/missing/pic.bmp\nNo such file or directory", ""},
+        {dir, {}, dir + "/missing pic.bmp", {ok}, unable + dir + "/pic.bmp\nFile too large", "", true},
     };
-    type(new_figure({2, 301, 0, 0, 1}));
-    ASSERT_TRUE(finish_typing());
-    const auto files = [](const std::string& in) {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(in))
-            names.insert(e.path().filename());
-        return names;
-    };
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, 0, 1})));
+    const auto files = [](const std::string& in) { return std::set<fs::path>(fs::directory_iterator(in), {}); };
     for (const auto& row : table) {
         SCOPED_TRACE(row.directory);
         std::string offered, alert;
-        auto expected = files((row.directory == deep ? deep : dir));
+        auto expected = files(row.directory == deep ? deep : dir);
         if (!row.saved.empty())
-            expected.insert(row.saved);
-        steps s = menu(KEY_F, 's') + steps{look([] { return dialog_title() == "" && !main_window_active(); },
-                                                [&] { offered = field_text(4); })};
+            expected.insert(dir + "/" + row.saved);
+        steps s = menu(KEY_F, 's') + steps{when([] { return dialog_title() == "" && !main_window_active(); }),
+                                           now([&] { offered = field_text(4); })};
         if (!row.directory.empty())
             s = s + steps{press(KEY_END)} + steps(191, keystroke(8)) + text(row.directory.c_str());
-        s = s + push(2) + steps{look([] { return dialog_title() == "Save as"; }, [&] { offered += " " + field_text(5); })} +
+        s = s + push(2) + steps{when([] { return dialog_title() == "Save as"; }), now([&] { offered += " " + field_text(5); })} +
             row.name + steps{now([&] { setrlimit(RLIMIT_FSIZE, row.file_limit ? &small : &unlimited); })} + row.leave;
-        if (!row.alert.empty())
-            s = s + note_alert(alert);
-        type(s);
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(s + note_alert(alert, !row.alert.empty())));
         setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(&row == &table[0] ? offered.substr(offered.find(' ')) : offered, row.offered);
         EXPECT_EQ(alert, row.alert);
-        EXPECT_EQ(files((row.directory == deep ? deep : dir)), expected) << "no temporary file left";
+        EXPECT_EQ(files(row.directory == deep ? deep : dir), expected) << "no temporary file left";
         if (!row.saved.empty()) {
             const std::string path = dir + "/" + row.saved;
             const bitmap_ptr saved(row.saved == "pic.PNG" ? load_png(path.c_str(), nullptr) : load_bmp(path.c_str(), nullptr));
             EXPECT_TRUE(saved && different_pixels(saved.get(), view()) == 0);
-            EXPECT_EQ(int(fs::status(path).permissions()), row.mode);
+            EXPECT_EQ(int(fs::status(path).permissions()), 0644);
         }
     }
-    EXPECT_TRUE(fs::is_symlink(dir + "/link.bmp"));
     EXPECT_EQ(fs::file_size(dir + "/pic.bmp"), 54u + 640 * 480 * 3) << "the old picture stays whole";
     fs::remove_all(dir);
 }
 
-// What a window manager sends when the user clicks the close button.
-void close_button()
+void close_button()   // what the window manager sends when the user clicks it
 {
     EXPECT_EQ(std::system(SEND_CLOSE_REQUEST " $(xdotool search --name '^Quorvane - a chryzode explorer$')"), 0);
 }
@@ -394,8 +340,7 @@ int spying_status_bar_proc(int msg, DIALOG* d, int c)
 std::string state()
 {
     std::string s;
-    type(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { s = new_offer(); })} + push(cancel));
-    EXPECT_TRUE(finish_typing());
+    EXPECT_TRUE(typed(open_dialog(KEY_C, 'n', "New chryzode") + steps{now([&] { s = new_offer(); })} + push(cancel)));
     s += " " + status_line() + " " + std::to_string(zoom_value) + " " + menu_states();
     for (int i = 0; main_dialog[i].proc; ++i)
         s += " " + std::to_string(main_dialog[i].flags);
@@ -416,21 +361,19 @@ TEST_F(gui, long_work_in_the_background)
         {{2, 99999, 1, on_the_fly, 1}, {-1}, "Computing: "},        // the close button cancels, then ends
     };
     for (const auto& row : table) {
-        SCOPED_TRACE(row.next.m);
-        type(new_figure(first));
-        ASSERT_TRUE(finish_typing());
+        ASSERT_TRUE(typed(new_figure(first)));
         const bitmap_ptr picture = copy_of(view());
         const std::string before = state();
         drawn.clear();
         typed_at_progress = row.typed_at_progress;
         type(new_figure(row.next));
         const bool closed = row.typed_at_progress == std::vector<int>{-1};
-        ASSERT_TRUE(closed ? run_main_to_end(60) : finish_typing(60));
+        ASSERT_TRUE(closed ? run_main_to_end(60) : typed({}, 60));
         std::string progress;
         for (const std::string& text : drawn)
             progress = text.rfind("Computing", 0) == 0 ? text : progress;
         EXPECT_EQ(progress.substr(0, row.progress.size()), row.progress);
-        EXPECT_EQ(progress.empty() || progress.find(" left - Esc cancels") != std::string::npos, true) << progress;
+        EXPECT_TRUE(progress.empty() || progress.find(" left - Esc cancels") != std::string::npos) << progress;
         if (row.progress.empty())
             continue;
         EXPECT_EQ(drawn.back(), status_line()) << "the status line drawn again";
@@ -445,42 +388,24 @@ TEST_F(gui, long_work_in_the_background)
     }
 }
 
-// Processor time the main loop takes over a second of waiting.
-double busy_in_a_second()
+// The main window, then commands chosen at random with a fixed seed: after
+// each one the program still responds and shows what the session asked for.
+TEST_F(gui, long_session)
 {
+    EXPECT_TRUE(run_main_until([] { return std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null") == 0; }));
+    EXPECT_EQ(status_line() + " " + menu_states(), "Quorvane 0.31 -+++-+-----");
+    ASSERT_TRUE(view()->w == 640 && view()->h == 480 && main_dialog[view_entry].w == 640);
+    type({keystroke('h'), keystroke(27)});
+    ASSERT_TRUE(run_main_until([] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; }));
     const std::clock_t cpu = std::clock();
     const auto wall = std::chrono::steady_clock::now();
     run_main_until([&] { return std::chrono::steady_clock::now() - wall > std::chrono::seconds(1); });
-    return double(std::clock() - cpu) / CLOCKS_PER_SEC;
-}
-
-TEST_F(gui, main_window)
-{
-    EXPECT_TRUE(run_main_until([] { return std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null") == 0; }));
-    EXPECT_EQ(status_line(), "Quorvane 0.31");
-    EXPECT_EQ(menu_states(), "-+++-+-----");
-    ASSERT_TRUE(view()->w == 640 && view()->h == 480 && main_dialog[view_entry].w == 640);
-    const bitmap_ptr black(create_bitmap(640, 480));
-    clear(black.get());
-    EXPECT_EQ(different_pixels(view(), black.get()), 0);
-    EXPECT_EQ(view_differs_on_screen(), 0);
-    type({keystroke('h'), keystroke(27)});
-    ASSERT_TRUE(run_main_until(hidden));
-    EXPECT_LT(busy_in_a_second(), 0.3) << "bars hidden, nothing to draw";
-    EXPECT_EQ(different_pixels(screen_copy().get(), view()), 0) << "the view fills the window";
+    EXPECT_LT(double(std::clock() - cpu) / CLOCKS_PER_SEC, 0.3) << "bars hidden, nothing to draw: no busy waiting";
+    EXPECT_EQ(different_pixels(copy_of(screen).get(), view()), 0) << "the view fills the window";
     std::string about;
-    type(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about));
-    ASSERT_TRUE(finish_typing()) << "Escape ended the program";
-    EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion 0.32\nChryzodes drawn by their crossings [OK]");
-    EXPECT_EQ(view_differs_on_screen(), 0);
-    close_button();
-    EXPECT_TRUE(run_main_to_end());
-}
-
-// Commands chosen at random with a fixed seed: after each one the program
-// still responds and shows what the session asked for.
-TEST_F(gui, long_session)
-{
+    ASSERT_TRUE(typed(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about)))
+        << "Escape ended the program";
+    EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion 0.32\nChryzodes drawn by their crossings");
     std::mt19937 random(1499);
     const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     figure shown{};
@@ -503,24 +428,17 @@ TEST_F(gui, long_session)
             drawn = f.zoom / 2 != 0;
             f.zoom = drawn ? f.zoom / 2 : f.zoom;
         }
-        SCOPED_TRACE(testing::Message() << "command " << k << ": " << command << ", n=" << f.n << " m=" << f.m
-                                        << " r=" << f.r << " type=" << f.type << " zoom=" << f.zoom);
-        type(s);
-        ASSERT_TRUE(finish_typing());
+        SCOPED_TRACE(testing::Message() << k << ": command " << command << " n m r type zoom " << f.n << " " << f.m
+                                        << " " << f.r << " " << f.type << " " << f.zoom);
+        ASSERT_TRUE(typed(s));
         if (drawn && f.m >= 1) {
-            picture = engine_picture(f);
-            Cchryzode model(nullptr);
-            model.set(f.n, f.m, f.r, f.type);
-            model.set_zoom(f.zoom);
-            char text[128];
-            model.status(text);
-            status = text;
+            picture = engine_picture(f, &status);
             shown = f;
         }
         ASSERT_EQ(status_line(), status);
         ASSERT_EQ(different_pixels(view(), picture.get()), 0);
     }
-    type(menu(KEY_F, 'q'));
+    close_button();
     EXPECT_TRUE(run_main_to_end());
     shut_down();
     EXPECT_EQ(main_dialog[view_entry].dp2, nullptr);

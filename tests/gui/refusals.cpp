@@ -1,28 +1,21 @@
-// Allegro refusing screen modes and bitmaps on demand, as read from the
-// environment at each call; linked into a test program or preloaded into the
-// real one (LD_PRELOAD):
-//   QUORVANE_REFUSE_GFX=fullscreen|after-first|all   those mode requests
-//   QUORVANE_REFUSE_BITMAP=WxH                        bitmaps of that size
-//   QUORVANE_SLOW_WRITES=1     a second before every write to a regular file
-// A refused mode request does what a real one does: the mode in force is gone.
+// Refusals on demand, read from the environment at each call; linked into a
+// test program or preloaded into the real one. QUORVANE_REFUSE_GFX=fullscreen|
+// after-first|all: those mode requests, which leave no mode as a real refusal
+// does; QUORVANE_REFUSE_BITMAP=WxH: bitmaps of that size; QUORVANE_SLOW_WRITES=1:
+// a second before every write to a regular file.
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include <allegro.h>
 
-namespace {
-
-bool refused(const char* variable, const std::string& value)
+static bool refused(const char* variable, const std::string& value)
 {
     const char* setting = std::getenv(variable);
     return setting && setting == value;
-}
-
 }
 
 int set_gfx_mode(int card, int w, int h, int v_w, int v_h)
