@@ -62,10 +62,8 @@ void set_threads(int threads);
 std::uint64_t scratch_bytes(int chords, int w, int h);
 bool count_pairs(const Cpoint* from, const Cpoint* to, int chords,
                  const pixel_map& map, int** hits, const work_watch& watch = {});
-bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
-                const work_watch& watch = {});
-// Both at once, each pair counted as it is written (out null: counted
-// only): the hits of count_points on the list that list_pairs writes.
+// Writes the list of scalar::list_pairs to out (out null: none) and counts
+// it as count_points does, each pair as it is written.
 bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                 const pixel_map& map, int** hits, const work_watch& watch = {});
 bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,

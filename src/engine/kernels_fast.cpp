@@ -314,33 +314,9 @@ bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                           [&](const unit& u, const fast_detail::grid& g) {
                               if (out)
                                   prefault(out, u);
-                              fast_detail::pair_rows(lines.get(), int(u.begin), int(u.end), out, &g);
+                              fast_detail::pair_rows(lines.get(), int(u.begin), int(u.end), out, g);
                               watch.add_done(u.work);
                           });
-}
-
-bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
-                const work_watch& watch)
-{
-    const chord_lines lines(from, to, chords);
-    const std::int64_t work = pair_count(chords);
-    int threads = thread_count(work);
-    dispenser job(row_units(chords, unit_size(work, threads)));
-    threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
-    run_workers(
-        threads,
-        [&](int) {
-            while (const unit* u = job.next()) {
-                if (watch.cancelled()) {
-                    job.stop();
-                    return;
-                }
-                fast_detail::pair_rows(lines.get(), int(u->begin), int(u->end), out, nullptr);
-                watch.add_done(u->work);
-            }
-        },
-        [&] { job.stop(); });
-    return !watch.cancelled();
 }
 
 bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,

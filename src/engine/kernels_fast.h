@@ -43,8 +43,8 @@ struct grid {
 
 // The pairs (j, i), i < j, of the chords j_begin to j_end - 1: their
 // intersections written to out[j * (j - 1) / 2 + i] unless out is null,
-// and counted into *g unless g is null.
-void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g);
+// and counted into g.
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid& g);
 // Counts the points begin to end - 1.
 void count_span(const Cpoint* points, std::int64_t begin, std::int64_t end, const grid& g);
 

@@ -207,17 +207,17 @@ private:
 };
 
 // The pairs of the rows j_begin to j_end - 1, written to `out` when listing
-// and counted into *g when counting: a stored list is counted as it is
-// written, without being read again.
-template <bool by_inverse, bool listing, bool counting>
-void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
+// and counted into g: a stored list is counted as it is written, without
+// being read again.
+template <bool by_inverse, bool listing>
+void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid& g)
 {
     static_assert(sizeof(Cpoint) == 2 * sizeof(float), "a Cpoint is its two floats");
     const DF df;
     const int lanes = int(hn::Lanes(df));
     const MF all = hn::FirstN(df, hn::Lanes(df));
     std::uint32_t pending[pending_size] = {};
-    const counter<by_inverse> count(*g, pending);
+    const counter<by_inverse> count(g, pending);
     std::size_t used = 0;
     float last[2 * hn::MaxLanes(DF())];
     for (int j = j_begin; j < j_end; ++j) {
@@ -231,8 +231,7 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
             r.meet(chords, i, x, y);
             if (listing)
                 hn::StoreInterleaved2(x, y, df, pairs + 2 * i);
-            if (counting)
-                count.add(x, y, all, used);
+            count.add(x, y, all, used);
         }
         if (i < j) {
             r.meet(chords, i, x, y);
@@ -240,25 +239,18 @@ void rows_with(const lines& chords, int j_begin, int j_end, Cpoint* out, const g
                 hn::StoreInterleaved2(x, y, df, last);
                 std::memcpy(pairs + 2 * i, last, sizeof(float) * 2 * std::size_t(j - i));
             }
-            if (counting)
-                count.add(x, y, hn::FirstN(df, std::size_t(j - i)), used);
+            count.add(x, y, hn::FirstN(df, std::size_t(j - i)), used);
         }
     }
     count.finish(used);
 }
 
-void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid& g)
 {
-    // Listing alone counts into a grid of no cells, never touched.
-    static const grid none{nullptr, false, pixel_map(0, 0, 1), 0};
-    if (!g)
-        rows_with<false, true, false>(chords, j_begin, j_end, out, &none);
-    else if (!out)
-        (g->inverse != 0 ? rows_with<true, false, true> : rows_with<false, false, true>)(chords, j_begin, j_end,
-                                                                                          out, g);
+    if (!out)
+        (g.inverse != 0 ? rows_with<true, false> : rows_with<false, false>)(chords, j_begin, j_end, out, g);
     else
-        (g->inverse != 0 ? rows_with<true, true, true> : rows_with<false, true, true>)(chords, j_begin, j_end,
-                                                                                        out, g);
+        (g.inverse != 0 ? rows_with<true, true> : rows_with<false, true>)(chords, j_begin, j_end, out, g);
 }
 
 template <bool by_inverse>
@@ -306,7 +298,7 @@ HWY_EXPORT(pair_rows);
 HWY_EXPORT(count_span);
 HWY_EXPORT(target_name);
 
-void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid* g)
+void pair_rows(const lines& chords, int j_begin, int j_end, Cpoint* out, const grid& g)
 {
     HWY_DYNAMIC_DISPATCH(pair_rows)(chords, j_begin, j_end, out, g);
 }
