@@ -89,9 +89,8 @@ timing binning_time(const Cchryzode& model, bool fast)
 {
     const pixel_map map(model.bmp->w, model.bmp->h, model.zoom);
     return best_time([&] {
-        int** hits = new_hits(model.bmp->w, model.bmp->h);
-        (fast ? fast::count_points : scalar::count_points)(model.inters, model.pairs(), map, hits, work_watch{});
-        delete_hits(hits, model.bmp->w);
+        const hit_map hits(model.bmp->w, model.bmp->h, model.zoom);
+        (fast ? fast::count_points : scalar::count_points)(model.inters, model.pairs(), map, hits.get(), work_watch{});
     });
 }
 

@@ -99,13 +99,12 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
             SCOPED_TRACE(hwy::TargetName(target));
             const auto fast = model_of(fly), fast_list = model_of(f);
             ASSERT_TRUE(fast->calcul() && fast_list->calcul());
-            EXPECT_TRUE(same_hits(plain->hits, fast->hits, f.w, f.h));
+            EXPECT_TRUE(same_hits(plain->hits.get(), fast->hits.get(), f.w, f.h));
             EXPECT_EQ(std::memcmp(plain_list->inters, fast_list->inters, sizeof(Cpoint) * plain_list->pairs()), 0);
-            EXPECT_TRUE(same_hits(plain_list->hits, fast_list->hits, f.w, f.h)) << "counted as listed";
-            int** fast_counted = new_hits(f.w, f.h);
-            fast::count_points(plain_list->inters, plain_list->pairs(), pixel_map(f.w, f.h, f.zoom), fast_counted);
-            EXPECT_TRUE(same_hits(plain_list->hits, fast_counted, f.w, f.h));
-            delete_hits(fast_counted, f.w);
+            EXPECT_TRUE(same_hits(plain_list->hits.get(), fast_list->hits.get(), f.w, f.h)) << "counted as listed";
+            const hit_map fast_counted(f.w, f.h, f.zoom);
+            fast::count_points(plain_list->inters, plain_list->pairs(), pixel_map(f.w, f.h, f.zoom), fast_counted.get());
+            EXPECT_TRUE(same_hits(plain_list->hits.get(), fast_counted.get(), f.w, f.h));
         }
         hwy::SetSupportedTargetsForTest(0);
     }
@@ -115,9 +114,9 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
 std::unique_ptr<Cchryzode> model_with_counts(const std::vector<int>& counts)
 {
     auto model = model_of({64, 8, 0, 0, 0, on_the_fly, 1});
-    model->hits = new_hits(model->hits_w = 64, model->hits_h = 8);
+    model->hits = hit_map(64, 8, 1);
     for (std::size_t i = 0; i < counts.size(); ++i)
-        model->hits[i][0] = counts[i];
+        model->hits.get()[i][0] = counts[i];
     return model;
 }
 
@@ -146,12 +145,12 @@ TEST(Engine, ColourRamp)
     EXPECT_TRUE(getpixel(b, 0, 0) == makecol(200, 10, 90) && getpixel(b, 1, 0) == makecol(150, 130, 90) &&
                 getpixel(b, 2, 0) == makecol(110, 226, 90) && getpixel(b, 5, 5) == makecol(1, 2, 3));
     for (auto count : {scalar::count_points, fast::count_points}) {
-        int** hits = new_hits(64, 48);
+        const hit_map map(64, 48, 1);
+        int** hits = map.get();
         hits[32][24] = INT_MAX - 500;
         const std::vector<Cpoint> centre(1000, Cpoint(0, 0));
         count(centre.data(), 1000, pixel_map(64, 48, 1), hits, {});
         EXPECT_EQ(hits[32][24], INT_MAX) << "counts saturate";
-        delete_hits(hits, 64);
     }
 }
 

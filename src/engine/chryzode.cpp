@@ -9,6 +9,7 @@
 #include <exception>
 #include <new>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "kernels.h"
@@ -24,30 +25,25 @@ int residue(std::int64_t a, int m)
     return int(rem < 0 ? rem + m : rem);
 }
 
-// Image of point k: k * n mod m, in 64 bits.
+// Image of point k: k * n mod m, with n already reduced mod m so that the
+// product fits in 64 bits.
 int step(int k, int n, int m) { return residue(std::int64_t(k) * n, m); }
 
-struct hits_deleter {
-    int w;
-    void operator()(int** hits) const { delete_hits(hits, w); }
-};
-using hits_ptr = std::unique_ptr<int*[], hits_deleter>;
-
-std::uint64_t map_bytes(int w, int h)
+// The whole multiplier an orbit is walked with, reduced mod m. A multiplier
+// with decimals has no orbit: its whole part serves.
+int orbit_multiplier(double n, int m)
 {
-    return std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
+    const double whole = std::trunc(n);
+    if (!(std::fabs(whole) < 9e18))
+        return 0;
+    return residue(std::int64_t(whole), m);
 }
 
-// A hit map of the bitmap's size with the n stored points counted in; null
-// when cancelled.
-hits_ptr count_stored(const Cpoint* points, std::int64_t n, const BITMAP* bmp, int zoom, bool fast,
-                      const std::atomic<bool>& cancel)
+// Point at the real position t of m around the circle (t = k for point k).
+Cpoint on_circle(double t, int m)
 {
-    hits_ptr map(new_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-    if (!(fast ? fast::count_points : scalar::count_points)(points, n, pixel_map(bmp->w, bmp->h, zoom), map.get(),
-                                                            work_watch{nullptr, &cancel}))
-        map.reset();
-    return map;
+    const float a = (float(2 * t) * 3.141592f) / float(m);
+    return Cpoint(float(std::cos(double(a))), float(-std::sin(double(a))));
 }
 
 // What one computation builds before it replaces the model's arrays.
@@ -62,24 +58,34 @@ struct figure {
 void place_points(figure& f, int m)
 {
     f.points.reset(new Cpoint[m]);
-    for (int k = 0; k < m; ++k) {
-        const float a = (float(2 * std::int64_t(k)) * 3.141592f) / float(m);
-        f.points[k] = Cpoint(float(std::cos(double(a))), float(-std::sin(double(a))));
-    }
+    for (int k = 0; k < m; ++k)
+        f.points[k] = on_circle(k, m);
     f.at = f.points.get();
 }
 
-void complete_chords(figure& f, int n, int m)
+// Chord k joins point k to where k * n falls: a point of the circle for a
+// whole n, computed exactly in integers; between two points otherwise, at
+// fmod(k * n, m).
+void complete_chords(figure& f, double n, int m)
 {
     f.seq.reset(new int[m]);
-    for (int k = 1; k < m; ++k)
-        f.seq[k] = step(k, n, m);
     f.count = m;
     f.from.resize(std::size_t(m - 1));
     f.to.resize(std::size_t(m - 1));
+    const bool whole = whole_multiplier(n);
+    const int n_mod_m = whole ? residue(std::int64_t(n), m) : 0;
     for (int k = 1; k < m; ++k) {
         f.from[k - 1] = f.at[k];
-        f.to[k - 1] = f.at[f.seq[k]];
+        if (whole) {
+            f.seq[k] = step(k, n_mod_m, m);
+            f.to[k - 1] = f.at[f.seq[k]];
+            continue;
+        }
+        double t = std::fmod(double(k) * n, double(m));
+        if (t < 0)
+            t += double(m);
+        f.seq[k] = t >= 0 && t < double(m) ? int(t) : 0;
+        f.to[k - 1] = on_circle(t, m);
     }
 }
 
@@ -87,53 +93,68 @@ void complete_chords(figure& f, int n, int m)
 // the first residue that repeats an earlier one: back at r for an orbit that
 // returns, elsewhere for one that falls into a cycle without r (1, 2, 4, 8,
 // 6, 2 for n = 2 in m = 10). Brent's cycle finding: no memory, O(m) steps.
-int orbit_count(int n, int m, int r)
+// 0 when cancelled on the way.
+std::int64_t orbit_count(double n, int m, int r, const std::atomic<bool>* cancel = nullptr)
 {
+    constexpr std::int64_t steps_per_look = std::int64_t(1) << 22;
+    const int k = orbit_multiplier(n, m);
     const int start = residue(r, m);
-    int power = 1, cycle = 1;
-    int tortoise = start, hare = step(start, n, m);
+    std::int64_t power = 1, cycle = 1;
+    int tortoise = start, hare = step(start, k, m);
     while (tortoise != hare) {
         if (power == cycle) {
             tortoise = hare;
             power *= 2;
             cycle = 0;
+            if (cancel && power >= steps_per_look && *cancel)
+                return 0;
         }
-        hare = step(hare, n, m);
+        hare = step(hare, k, m);
         ++cycle;
     }
     tortoise = hare = start;
-    for (int i = 0; i < cycle; ++i)
-        hare = step(hare, n, m);
-    int tail = 0;
+    for (std::int64_t i = 0; i < cycle; ++i)
+        hare = step(hare, k, m);
+    std::int64_t tail = 0;
     while (tortoise != hare) {
-        tortoise = step(tortoise, n, m);
-        hare = step(hare, n, m);
-        ++tail;
+        tortoise = step(tortoise, k, m);
+        hare = step(hare, k, m);
+        if (++tail % steps_per_look == 0 && cancel && *cancel)
+            return 0;
     }
     return tail + cycle + 1;
 }
 
-void orbit_chords(figure& f, int n, int m, int r)
+// The orbit's chords; false when cancelled on the way.
+bool orbit_chords(figure& f, double n, int m, int r, const std::atomic<bool>& cancel)
 {
+    const std::int64_t count = orbit_count(n, m, r, &cancel);
+    // At most m + 1 residues: only m = INT_MAX can pass the int range,
+    // a figure no memory holds.
+    if (count == 0 || count > INT_MAX)
+        return false;
+    const int k = orbit_multiplier(n, m);
     f.seq.reset(new int[std::size_t(m) + 1]());
-    f.count = orbit_count(n, m, r);
+    f.count = int(count);
     f.seq[0] = residue(r, m);
     for (int i = 1; i < f.count; ++i)
-        f.seq[i] = step(f.seq[i - 1], n, m);
+        f.seq[i] = step(f.seq[i - 1], k, m);
     f.from.resize(std::size_t(f.count - 1));
     f.to.resize(std::size_t(f.count - 1));
     for (int j = 1; j < f.count; ++j) {
         f.from[j - 1] = f.at[f.seq[j - 1]];
         f.to[j - 1] = f.at[f.seq[j]];
     }
+    return true;
 }
 
 // Colour of a pixel hit `count` (>= 1) times: fg1 once, toward fg2 as the
-// count grows, by one over its square root.
+// count grows, by one over its square root. Colours are in the given depth.
 class ramp {
 public:
-    ramp(int fg1, int fg2)
-        : r1(getr(fg1)), g1(getg(fg1)), b1(getb(fg1)), r2(getr(fg2)), g2(getg(fg2)), b2(getb(fg2))
+    ramp(int depth, int fg1, int fg2)
+        : depth(depth), r1(getr_depth(depth, fg1)), g1(getg_depth(depth, fg1)), b1(getb_depth(depth, fg1)),
+          r2(getr_depth(depth, fg2)), g2(getg_depth(depth, fg2)), b2(getb_depth(depth, fg2))
     {
         for (int count = 1; count < cached; ++count)
             colours[count] = compute(count);
@@ -149,12 +170,12 @@ private:
         const int R = r2 - int(float(r2 - r1) / s);
         const int G = g2 - int(float(g2 - g1) / s);
         const int B = b2 - int(float(b2 - b1) / s);
-        return makecol(R, G, B);
+        return makecol_depth(depth, R, G, B);
     }
 
     // Most pixels are hit a few times: their colours are worked out once.
     static constexpr int cached = 1024;
-    const int r1, g1, b1, r2, g2, b2;
+    const int depth, r1, g1, b1, r2, g2, b2;
     int colours[cached];
 };
 
@@ -185,52 +206,82 @@ void write_pixel(BITMAP* bmp, int depth, int x, int y, int colour)
 
 void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
 {
-    const ramp colour(fg1, fg2);
-    const bool direct = writes_directly(bmp);
     const int depth = bitmap_color_depth(bmp);
-    for (int x = 0; x < bmp->w; ++x)
+    const ramp colour(depth, fg1, fg2);
+    const bool direct = writes_directly(bmp);
+    for (int x = 0; x < bmp->w; ++x) {
+        const int* const column = hits[x];
         for (int y = 0; y < bmp->h; ++y) {
             // The square root of a count is 0 for no hit alone.
-            if (hits[x][y] == 0)
+            if (column[y] == 0)
                 continue;
             if (direct)
-                write_pixel(bmp, depth, x, y, colour(hits[x][y]));
+                write_pixel(bmp, depth, x, y, colour(column[y]));
             else
-                putpixel(bmp, x, y, colour(hits[x][y]));
+                putpixel(bmp, x, y, colour(column[y]));
         }
+    }
 }
 
-}
-
-int** new_hits(int w, int h)
+std::uint64_t map_bytes(int w, int h)
 {
-    std::unique_ptr<int*[]> hits(new int*[std::size_t(w)]);
-    if (w == 0)
-        return hits.release();
+    return std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
+}
+
+}
+
+hit_map::hit_map(int w, int h, int zoom) : w(w), h(h), zoom(zoom)
+{
+    std::unique_ptr<int*[]> index(new int*[std::size_t(w) + 1]);
     // calloc hands large blocks over as untouched zero pages: a big map
     // costs only the pages that are hit.
     int* const cells = static_cast<int*>(std::calloc(std::size_t(w) * std::size_t(h) + 1, sizeof(int)));
     if (!cells)
         throw std::bad_alloc();
-    for (int x = 0; x < w; ++x)
-        hits[x] = cells + std::size_t(x) * std::size_t(h);
-    return hits.release();
+    for (int x = 0; x <= w; ++x)
+        index[x] = cells + std::size_t(x) * std::size_t(h);
+    columns = index.release();
 }
 
-void delete_hits(int** hits, int w)
+hit_map::~hit_map()
 {
-    if (!hits)
+    if (!columns)
         return;
-    if (w > 0)
-        std::free(hits[0]);
-    delete[] hits;
+    std::free(columns[0]);
+    delete[] columns;
+}
+
+hit_map::hit_map(hit_map&& other) noexcept
+    : columns(std::exchange(other.columns, nullptr)), w(std::exchange(other.w, 0)), h(std::exchange(other.h, 0)),
+      zoom(other.zoom)
+{
+}
+
+hit_map& hit_map::operator=(hit_map&& other) noexcept
+{
+    if (this != &other) {
+        const hit_map released(std::move(*this));
+        columns = std::exchange(other.columns, nullptr);
+        w = std::exchange(other.w, 0);
+        h = std::exchange(other.h, 0);
+        zoom = other.zoom;
+    }
+    return *this;
+}
+
+std::uint64_t hit_map::bytes() const { return columns ? map_bytes(w, h) : 0; }
+
+void hit_map::clear()
+{
+    if (columns)
+        std::fill(columns[0], columns[w], 0);
 }
 
 Cchryzode::Cchryzode(BITMAP* bmp)
     : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
-      fg1(makecol(255, 0, 0)), fg2(makecol(255, 255, 0)), bg(makecol(0, 0, 0)),
-      count(0), points(nullptr), points_m(0), seq(nullptr), inters(nullptr), hits(nullptr),
-      hits_w(0), hits_h(0), hits_zoom(0), spare_hits(nullptr), spare_w(0), spare_h(0), fast(true)
+      fg1(makecol_depth(bitmap_color_depth(bmp), 255, 0, 0)), fg2(makecol_depth(bitmap_color_depth(bmp), 255, 255, 0)),
+      bg(makecol_depth(bitmap_color_depth(bmp), 0, 0, 0)), count(0), points(nullptr), points_m(0), seq(nullptr),
+      inters(nullptr), inters_n(0), inters_m(0), inters_r(0), inters_type(0), fast(true)
 {
 }
 
@@ -239,13 +290,11 @@ Cchryzode::~Cchryzode()
     delete[] points;
     delete[] seq;
     delete[] inters;
-    delete_hits(hits, hits_w);
-    delete_hits(spare_hits, spare_w);
     if (bmp)
         destroy_bitmap(bmp);
 }
 
-void Cchryzode::set(int n, int m, int r, int type)
+void Cchryzode::set(double n, int m, int r, int type)
 {
     this->n = n;
     this->m = m;
@@ -271,7 +320,7 @@ std::int64_t Cchryzode::pairs() const
     return count < 1 ? 0 : pair_count(count - 1);
 }
 
-int Cchryzode::planned_chords() const
+std::int64_t Cchryzode::planned_chords() const
 {
     if (m < 1)
         return 0;
@@ -291,21 +340,47 @@ std::uint64_t Cchryzode::calcul_bytes() const
     // the two chord-end lists, what the fast loops add (their grids also
     // serve the counting pass of the drawing), the hit map and, stored, the
     // list; then the page tables and the allocator's slack over all of it.
-    const int chords = planned_chords();
     const int w = bmp->w, h = bmp->h;
-    std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
-                          std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
-                          (fast ? fast::scratch_bytes(chords, w, h) : 0);
-    if (!(type & on_the_fly))
-        bytes = saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
-    return saturating_add(bytes, bytes / 256);
+    const auto bytes_with = [&](std::int64_t chords) {
+        std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
+                              std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
+                              (fast ? fast::scratch_bytes(int(chords), w, h) : 0);
+        if (!(type & on_the_fly))
+            bytes = saturating_add(bytes, saturating_mul(std::uint64_t(pair_count(chords)), sizeof(Cpoint)));
+        return saturating_add(bytes, bytes / 256);
+    };
+    // An orbit is walked only when its length decides: m alone may show a
+    // figure too large, at once.
+    if ((type & from_root) && bytes_with(1) > available_memory())
+        return bytes_with(1);
+    return bytes_with(planned_chords());
 }
 
-std::uint64_t Cchryzode::rerender_bytes() const
+std::uint64_t Cchryzode::compute_bytes() const
 {
-    if (type & on_the_fly)
+    if ((type & on_the_fly) || !list_matches())
         return calcul_bytes();
     return map_bytes(bmp->w, bmp->h) + (fast ? fast::scratch_bytes(0, bmp->w, bmp->h) : 0);
+}
+
+hit_map Cchryzode::take_map()
+{
+    if (spare && spare.width() == bmp->w && spare.height() == bmp->h) {
+        hit_map map = std::move(spare);
+        map.clear();
+        map.set_zoom(zoom);
+        return map;
+    }
+    return hit_map(bmp->w, bmp->h, zoom);
+}
+
+void Cchryzode::keep_counts(hit_map counts)
+{
+    // A small map is cleared faster than a new one is faulted in; a large
+    // one is not worth the memory it would hold.
+    constexpr std::uint64_t largest_spare = std::uint64_t(1) << 24;
+    spare = hits.bytes() <= largest_spare ? std::move(hits) : hit_map();
+    hits = std::move(counts);
 }
 
 bool Cchryzode::calcul()
@@ -314,7 +389,7 @@ bool Cchryzode::calcul()
         return false;
     pairs_done = 0;
     figure f;
-    hits_ptr new_map(nullptr, hits_deleter{0});
+    hit_map new_map;
     std::unique_ptr<Cpoint[]> new_list;
     try {
         if (m >= 1) {
@@ -324,32 +399,30 @@ bool Cchryzode::calcul()
                 f.at = points;
             else
                 place_points(f, m);
-            if (type & from_root)
-                orbit_chords(f, n, m, r);
-            else
+            if (type & from_root) {
+                if (!orbit_chords(f, n, m, r, cancel_requested))
+                    return false;
+            } else {
                 complete_chords(f, n, m);
+            }
         }
         const int chords = int(f.from.size());
         const work_watch watch{&pairs_done, &cancel_requested};
+        const pixel_map map(bmp->w, bmp->h, zoom);
+        new_map = take_map();
         bool done;
         if (type & on_the_fly) {
-            const pixel_map map(bmp->w, bmp->h, zoom);
-            new_map = hits_ptr(take_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map, new_map.get(), watch);
+            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map,
+                                                                    new_map.get(), watch);
         } else {
             // The points are counted here rather than when drawn, so that
             // drawing a figure just computed needs no memory and cannot fail.
             new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
             if (fast) {
-                new_map = hits_ptr(take_hits(bmp->w, bmp->h), hits_deleter{bmp->w});
-                done = fast::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(),
-                                        pixel_map(bmp->w, bmp->h, zoom), new_map.get(), watch);
+                done = fast::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(), map, new_map.get(), watch);
             } else {
-                done = scalar::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(), watch);
-                if (done) {
-                    new_map = count_stored(new_list.get(), pair_count(chords), bmp, zoom, false, cancel_requested);
-                    done = bool(new_map);
-                }
+                done = scalar::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(), watch) &&
+                       scalar::count_points(new_list.get(), pair_count(chords), map, new_map.get(), watch);
             }
         }
         if (!done)
@@ -370,74 +443,64 @@ bool Cchryzode::calcul()
     // is computed on the fly: release it.
     delete[] inters;
     inters = new_list.release();
-    delete_hits(hits, hits_w);
-    hits_w = bmp->w;
-    hits_h = bmp->h;
-    hits_zoom = zoom;
-    hits = new_map.release();
+    inters_n = n;
+    inters_m = m;
+    inters_r = r;
+    inters_type = type;
+    keep_counts(std::move(new_map));
     return true;
+}
+
+bool Cchryzode::list_matches() const
+{
+    return inters && inters_n == n && inters_m == m && inters_r == r && inters_type == type;
+}
+
+bool Cchryzode::count_list()
+{
+    try {
+        hit_map map = take_map();
+        const work_watch watch{nullptr, &cancel_requested};
+        const pixel_map to_pixels(bmp->w, bmp->h, zoom);
+        if (!(fast ? fast::count_points : scalar::count_points)(inters, inters ? pairs() : 0, to_pixels, map.get(),
+                                                                watch))
+            return false;
+        keep_counts(std::move(map));
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool Cchryzode::compute()
+{
+    if (list_matches())
+        return hits.fits(bmp->w, bmp->h, zoom) || count_list();
+    return calcul();
 }
 
 void Cchryzode::status(char* text) const
 {
+    const std::string multiplier = multiplier_text(n);
     if (type & from_root)
-        usprintf(text, "Multiplication chryzode of n=%d in m=%d, from root r=%d ; zoom 1:%d", n, m, r, zoom);
+        uszprintf(text, 104, "Multiplication chryzode of n=%s in m=%d, from root r=%d ; zoom 1:%d", multiplier.c_str(),
+                  m, r, zoom);
     else
-        usprintf(text, "Complete multiplication chryzode of n=%d in m=%d ; zoom 1:%d", n, m, zoom);
+        uszprintf(text, 104, "Complete multiplication chryzode of n=%s in m=%d ; zoom 1:%d", multiplier.c_str(), m,
+                  zoom);
 }
 
 bool Cchryzode::render()
 {
-    const int w = bmp->w, h = bmp->h;
-    // Only a redraw of a stored figure is left without the map of calcul.
-    if (!(type & on_the_fly) && !(hits && hits_w == w && hits_h == h && hits_zoom == zoom)) {
-        try {
-            hits_ptr map = count_stored(inters, inters ? pairs() : 0, bmp, zoom, fast, cancel_requested);
-            if (!map)
-                return false;
-            delete_hits(hits, hits_w);
-            hits = map.release();
-            hits_w = w;
-            hits_h = h;
-            hits_zoom = zoom;
-        } catch (const std::exception&) {
-            return false;
-        }
-    }
+    // Only a redraw of a stored list at another zoom or size is left
+    // without its counts.
+    if (!(type & on_the_fly) && !hits.fits(bmp->w, bmp->h, zoom) && !count_list())
+        return false;
     clear_to_color(bmp, bg);
     // A map made for another bitmap size has nothing to say about this one.
-    if (hits && hits_w == w && hits_h == h)
-        paint(bmp, hits, fg1, fg2);
-    keep_spare();
+    if (hits && hits.width() == bmp->w && hits.height() == bmp->h)
+        paint(bmp, hits.get(), fg1, fg2);
     return true;
-}
-
-int** Cchryzode::take_hits(int w, int h)
-{
-    if (!spare_hits || spare_w != w || spare_h != h)
-        return new_hits(w, h);
-    int** const map = spare_hits;
-    spare_hits = nullptr;
-    std::fill(map[0], map[0] + std::size_t(w) * std::size_t(h), 0);
-    return map;
-}
-
-void Cchryzode::keep_spare()
-{
-    // A small map is cleared faster than a new one is faulted in; a large
-    // one is not worth the memory it would hold.
-    constexpr std::uint64_t largest_spare = std::uint64_t(1) << 24;
-    delete_hits(spare_hits, spare_w);
-    spare_hits = nullptr;
-    if (hits && std::uint64_t(hits_w) * std::uint64_t(hits_h) * sizeof(int) <= largest_spare) {
-        spare_hits = hits;
-        spare_w = hits_w;
-        spare_h = hits_h;
-    } else {
-        delete_hits(hits, hits_w);
-    }
-    hits = nullptr;
-    hits_w = hits_h = 0;
 }
 
 bool Cchryzode::rerender()

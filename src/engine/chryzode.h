@@ -8,41 +8,57 @@
 #include <allegro.h>
 
 #include "cpoint.h"
+#include "settings.h"
 
-// Bits of Cchryzode::type.
-constexpr int from_root = 1;   // chords follow the orbit of r; clear: complete
-constexpr int on_the_fly = 2;  // calcul counts into hits; clear: stored list
+// Intersection counts per pixel of a w x h bitmap at a zoom, indexed
+// [column][row], the columns one after the other in one block.
+class hit_map {
+public:
+    hit_map() = default;
+    // All zero. Throws std::bad_alloc with nothing allocated.
+    hit_map(int w, int h, int zoom);
+    ~hit_map();
+    hit_map(hit_map&& other) noexcept;
+    hit_map& operator=(hit_map&& other) noexcept;
 
-// Allocates a w x h hit map, all zero, indexed [column][row], its columns
-// one after the other in one block. Throws std::bad_alloc with nothing left
-// allocated.
-int** new_hits(int w, int h);
-// Releases a hit map of w columns; accepts null.
-void delete_hits(int** hits, int w);
+    explicit operator bool() const { return columns != nullptr; }
+    int** get() const { return columns; }
+    int width() const { return w; }
+    int height() const { return h; }
+    bool fits(int w, int h, int zoom) const { return columns && this->w == w && this->h == h && this->zoom == zoom; }
+    void set_zoom(int zoom) { this->zoom = zoom; }
+    std::uint64_t bytes() const;
+    void clear();
+
+private:
+    int** columns = nullptr;
+    int w = 0, h = 0, zoom = 0;
+};
 
 class Cchryzode {
 public:
     BITMAP* bmp;
-    int n, m, r, type;
+    double n;         // a whole number in from-root mode
+    int m, r, type;
     int zoom;
-    int fg1, fg2, bg;
+    int fg1, fg2, bg;  // colours in the depth of bmp
     int count;        // entries of seq; chords 1 to count - 1
     Cpoint* points;   // m points on the unit circle
     int points_m;     // the m that points were placed for
-    int* seq;         // chord list as point indexes
+    int* seq;         // chord list as point indexes (complete mode: where k*n falls, rounded down)
     Cpoint* inters;   // stored mode: every intersection, pair by pair
-    int** hits;       // intersection count per pixel, [column][row]; from calcul to render
-    int hits_w, hits_h, hits_zoom;  // bitmap size and zoom hits was made for
-    // A drawn hit map kept for the next computation of the same size.
-    int** spare_hits;
-    int spare_w, spare_h;
+    double inters_n;  // the figure inters was computed for
+    int inters_m, inters_r, inters_type;
+    // Counts of the figure last computed, kept so that it can be painted
+    // again in other colours; and a cleared map kept for the next one.
+    hit_map hits, spare;
     bool fast;        // use the vectorised, multi-threaded loops
     // Pairs done so far by the computation under way; another thread may
     // read it to show how far the work is.
     std::atomic<std::int64_t> pairs_done{0};
-    // Set by another thread to stop the computation or rendering under way,
-    // which then returns false soon, with the model and the bitmap as they
-    // were. Only the caller clears it, before the next one.
+    // Set by another thread to stop the computation under way, which then
+    // returns false soon, with the model as it was. Only the caller clears
+    // it, before the next one.
     std::atomic<bool> cancel_requested{false};
 
     explicit Cchryzode(BITMAP* bmp);
@@ -50,7 +66,7 @@ public:
     Cchryzode(const Cchryzode&) = delete;
     Cchryzode& operator=(const Cchryzode&) = delete;
 
-    void set(int n, int m, int r, int type);
+    void set(double n, int m, int r, int type);
     void set_bmp(BITMAP* bmp);
     void set_colors(int fg1, int fg2, int bg);
     void set_zoom(int zoom);
@@ -60,30 +76,35 @@ public:
     // hit map. False when the memory it needs cannot be had or when
     // cancelled; the model is then exactly as before the call.
     bool calcul();
+    // Makes the hit map of the current parameters, zoom and bitmap size:
+    // counts the stored list again when only the zoom or the size changed,
+    // else calcul. Calls no Allegro function, so it may run on any thread.
+    bool compute();
     // Memory the next calcul and render need at most, in bytes (saturating).
     std::uint64_t calcul_bytes() const;
-    // Memory the next rerender needs, in bytes (saturating).
-    std::uint64_t rerender_bytes() const;
+    // Memory the next compute needs, in bytes (saturating).
+    std::uint64_t compute_bytes() const;
     // One-line description; text must hold 104 bytes.
     void status(char* text) const;
-    // Draws the density picture into bmp. False when the hit map of the
-    // stored mode cannot be had or when cancelled while it is counted; the
-    // model and the bitmap are then untouched. Right after a calcul it
-    // cannot fail: the map is made.
+    // Draws the density picture into bmp, counting first if the hit map is
+    // not that of the current figure. False when that counting fails; the
+    // model and the bitmap are then untouched. Right after a compute it
+    // cannot fail.
     bool render();
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.
     bool rerender();
 
-    // A zero hit map of w x h: the spare one when it has that size.
-    int** take_hits(int w, int h);
-    // Keeps the map just drawn as the spare one, or releases it.
-    void keep_spare();
-
     // Number of pairs of chords of the current chord list.
     std::int64_t pairs() const;
     // Number of chords the next calcul draws with the current parameters.
-    int planned_chords() const;
+    std::int64_t planned_chords() const;
     // Pairs of those chords: what pairs_done counts up to.
     std::int64_t planned_pairs() const;
+
+private:
+    bool list_matches() const;
+    bool count_list();
+    hit_map take_map();
+    void keep_counts(hit_map counts);
 };

@@ -159,7 +159,7 @@ void add_grid(const std::uint32_t* cells, const pixel_map& map, int** hits)
     }
 }
 
-// True when the columns of hits lie one after the other, as new_hits makes
+// True when the columns of hits lie one after the other, as a hit_map makes
 // them: the map is then a grid of its own.
 bool one_block(int** hits, const pixel_map& map)
 {

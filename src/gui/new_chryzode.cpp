@@ -210,7 +210,7 @@ int new_chryzode()
 int render_chryzode()
 {
     if (run_in_background([] { return the_model().rerender(); }) == work_end::failed)
-        report_out_of_memory(the_model().rerender_bytes());
+        report_out_of_memory(the_model().compute_bytes());
     redraw_main();
     return D_O_K;
 }

@@ -78,7 +78,7 @@ void apply_zoom(int zoom)
     } else {
         model.set_zoom(zoom_value);
         if (drawn == work_end::failed)
-            report_out_of_memory(model.rerender_bytes());
+            report_out_of_memory(model.compute_bytes());
     }
     update_zoom_in();
 }

@@ -11,10 +11,6 @@
 // The largest width and height a picture may have.
 constexpr int max_side = 16384;
 
-struct rgb {
-    int r, g, b;
-};
-
 // The defaults are the first values of the desktop program's New chryzode
 // dialog and the model's own colours.
 struct render_options {

@@ -23,12 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(v, data, size < sizeof v ? size : sizeof v);
     const int m = v[1] % 600, w = 1 + (v[5] & 255), h = 1 + (v[6] & 255);
     Cchryzode model(create_bitmap(w, h));
-    model.set(v[0], m, v[2], v[3] & 3);
+    // Bit 4 of v[3] asks for a multiplier with decimals.
+    model.set((v[3] & 4) ? v[0] / 7.0 : v[0], m, v[2], v[3] & 3);
     model.set_zoom(v[4]);
     model.set_colors(v[7], v[8], v[9]);
     char text[128];
     model.status(text);
-    const int chords = model.planned_chords();
+    const std::int64_t chords = model.planned_chords();
     std::int64_t sum = 0;
     if (model.calcul_bytes() > available_memory())
         return 0;
@@ -37,9 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     for (int x = 0; model.hits && x < w; ++x)
         for (int y = 0; y < h; ++y)
-            sum += model.hits[x][y] >= 0 ? model.hits[x][y] : INT64_MAX / 2;
+            sum += model.hits.get()[x][y] >= 0 ? model.hits.get()[x][y] : INT64_MAX / 2;
     // A second rendering (the stored list survives it) must be just as sound.
-    if (sum > model.pairs() || !model.render() || model.hits || !model.rerender())
+    if (sum > model.pairs() || !model.render() || !model.rerender())
         std::abort();
     return 0;
 }

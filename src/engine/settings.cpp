@@ -1,0 +1,84 @@
+#include "settings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "chryzode.h"
+
+namespace {
+
+// Where to_chars's shortest fixed form of n ends, in text.
+char* shortest_fixed(double n, char* text, char* end)
+{
+    return std::to_chars(text, end, n, std::chars_format::fixed).ptr;
+}
+
+// Digits after the point in n's shortest exact fixed form.
+int decimals(double n)
+{
+    char text[400];
+    const char* const end = shortest_fixed(n, text, text + sizeof text);
+    for (const char* p = text; p < end; ++p)
+        if (*p == '.')
+            return int(end - p - 1);
+    return 0;
+}
+
+int colour(int depth, const rgb& c) { return makecol_depth(depth, c.r, c.g, c.b); }
+
+}
+
+void set_figure(Cchryzode& model, const figure_settings& f)
+{
+    model.set(f.n, f.m, f.r, f.type);
+    model.set_zoom(f.zoom);
+    const int depth = bitmap_color_depth(model.bmp);
+    model.set_colors(colour(depth, f.fg1), colour(depth, f.fg2), colour(depth, f.bg));
+}
+
+bool whole_multiplier(double n)
+{
+    return n >= double(INT_MIN) && n <= double(INT_MAX) && n == std::trunc(n);
+}
+
+std::string multiplier_text(double n)
+{
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, n).ptr);
+}
+
+bool parse_multiplier(const std::string& text, double& n)
+{
+    std::size_t k = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    int digits = 0, points = 0;
+    for (std::size_t i = k; i < text.size(); ++i) {
+        if (std::isdigit(static_cast<unsigned char>(text[i])))
+            ++digits;
+        else if (text[i] == '.')
+            ++points;
+        else
+            return false;
+    }
+    if (digits == 0 || points > 1)
+        return false;
+    const double value = std::strtod(text.c_str(), nullptr);
+    if (!(std::fabs(value) <= double(INT_MAX)))
+        return false;
+    n = value;
+    return true;
+}
+
+double multiplier_after(double start, double step, long long steps)
+{
+    // Past 15 significant digits a double holds no more decimals.
+    const int places = std::min(15, std::max(decimals(start), decimals(step)));
+    const double exact = start + double(steps) * step;
+    char text[400];
+    std::snprintf(text, sizeof text, "%.*f", places, exact);
+    return std::strtod(text, nullptr);
+}

@@ -1,0 +1,49 @@
+// What a figure is drawn from: its parameters, its zoom and its colours, with
+// the values both programs start with, and the text of a multiplier.
+#pragma once
+
+#include <string>
+
+class Cchryzode;
+
+// Bits of Cchryzode::type.
+constexpr int from_root = 1;   // chords follow the orbit of r; clear: complete
+constexpr int on_the_fly = 2;  // calcul counts into hits; clear: stored list
+
+struct rgb {
+    int r, g, b;
+};
+
+inline bool operator==(const rgb& a, const rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+// The first figure of the New chryzode dialog and of quorvane-render.
+struct figure_settings {
+    double n = 2;
+    int m = 1499;
+    int r = 1;
+    int type = from_root | on_the_fly;
+    int zoom = 1;
+    rgb fg1{255, 0, 0};   // a pixel one crossing falls on
+    rgb fg2{255, 255, 0}; // toward this as the crossings grow
+    rgb bg{0, 0, 0};
+};
+
+// The picture size both programs start with.
+constexpr int default_width = 640, default_height = 480;
+
+// Gives the model the figure's parameters, zoom and colours.
+void set_figure(Cchryzode& model, const figure_settings& figure);
+
+// Whether n is a whole number of the int range: only such a multiplier has
+// an orbit, and its chords are placed by integer arithmetic.
+bool whole_multiplier(double n);
+// n in its shortest exact form: "2", "-7", "2.37".
+std::string multiplier_text(double n);
+// Reads a multiplier: an optional sign, digits and at most one decimal point
+// with digits on at least one side, nothing else, of magnitude within the int
+// range. False for anything else.
+bool parse_multiplier(const std::string& text, double& n);
+// start + steps * step, rounded to the decimal places of start and step, so
+// that 2 + 37 steps of 0.01 give exactly the double nearest 2.37 rather than
+// an accumulated error.
+double multiplier_after(double start, double step, long long steps);
