@@ -1,5 +1,6 @@
-// The end of the program when it is told to stop from outside: SIGTERM,
-// SIGINT or SIGHUP, or the X display gone.
+// The end of the program when it is told to stop from outside: a signal
+// whose default action ends a process, the X display gone, or the window's
+// close button while a dialog of its own is open.
 //
 // Allegro's own signal handlers run allegro_exit on whatever thread the
 // signal reaches, and Xlib's default reaction to a lost display calls exit,
@@ -9,54 +10,21 @@
 // own, and a lost display ends the process at once; neither path calls
 // Allegro or Xlib, nor runs the atexit handlers.
 #include <csignal>
-#include <cstring>
-#include <thread>
 
-#include <pthread.h>
 #include <unistd.h>
 #include <X11/Xlib.h>
 
+#include "ending.h"
 #include "gui.h"
 #include "picture_file.h"
 
 namespace {
 
-sigset_t ending_signals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
-// Ends the process as the signal's default action would.
-[[noreturn]] void die_of(int sig)
-{
-    remove_unfinished_picture();
-    std::signal(sig, SIG_DFL);
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, sig);
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    raise(sig);
-    _exit(128 + sig);
-}
-
-void take_ending_signals()
-{
-    const sigset_t set = ending_signals();
-    int sig = 0;
-    while (sigwait(&set, &sig) != 0) {
-    }
-    die_of(sig);
-}
-
 int display_lost(Display*)
 {
     remove_unfinished_picture();
     const char message[] = "quorvane: the connection to the X display was lost\n";
+    // When even this cannot be written, nothing more can be done.
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
     _exit(1);
 }
@@ -65,12 +33,25 @@ int display_lost(Display*)
 
 void end_on_signals_and_display_loss()
 {
-    // Threads started from here on, Allegro's and the worker, inherit the mask.
-    const sigset_t set = ending_signals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::thread(take_ending_signals).detach();
+    end_on_signals();
     // A write to a closed X connection must come back as an error for Xlib
-    // to see, not end the process.
+    // to see, not end the process; a picture past the file size limit is
+    // reported as any failed save.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     XSetIOErrorHandler(display_lost);
+}
+
+// Allegro calls this on its X thread. The main loop sees the flag only while
+// the main window is the active dialog: a modal dialog, an alert or the file
+// selector runs a loop of its own, so then the program ends here, as on a
+// signal. A picture being saved is the main window's work, done before the
+// main loop looks at the flag again.
+void close_button_callback()
+{
+    if (__atomic_load_n(&active_dialog, __ATOMIC_ACQUIRE) != main_dialog) {
+        remove_unfinished_picture();
+        _exit(0);
+    }
+    close_button_clicked = 1;
 }

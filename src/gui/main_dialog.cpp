@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "chryzode.h"
+#include "ending.h"
 #include "gui.h"
 
 std::atomic<int> close_button_clicked{0};
@@ -113,17 +114,13 @@ int quit()
     return D_CLOSE;
 }
 
-void close_button_callback()
-{
-    close_button_clicked = 1;
-}
-
 bool start_up()
 {
     end_on_signals_and_display_loss();
     if (allegro_init() != 0)
         return fail("no graphical display can be opened; on a machine without one, "
                     "run it under xvfb-run -s '-screen 0 1280x1024x24'");
+    take_fault_signals();
     install_keyboard();
     install_timer();
     install_mouse();

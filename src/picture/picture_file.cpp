@@ -1,7 +1,11 @@
 #include "picture_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <png.h>
@@ -21,12 +25,43 @@ const char picture_extensions[] = ".bmp, .pcx, .tga or .png";
 
 namespace {
 
-// The temporary file under way, for remove_unfinished_picture, which a
-// signal handler on any thread may call: the name is complete whenever the
-// flag is set.
+// The temporary file under way, for remove_unfinished_picture, which may run
+// at any moment on any thread. Its name is rewritten only while no end reads
+// it; once an end has begun to remove it, the process is ending and the name
+// is never rewritten again.
+enum { no_file, named, removing, removed };
 char unfinished_path[PATH_MAX];
-std::atomic<bool> unfinished_set{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the flag is read in signal handlers");
+std::atomic<int> unfinished{no_file};
+// Set while a picture is written into a regular file in place.
+std::atomic<bool> copying{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "read in signal handlers");
+
+void pause_briefly()
+{
+    const timespec millisecond{0, 1000000};
+    nanosleep(&millisecond, nullptr);
+}
+
+// The name is no longer read by an end; when an end has begun, this thread
+// waits for it to end the process.
+void forget_unfinished()
+{
+    int state = named;
+    if (!unfinished.compare_exchange_strong(state, no_file) && state != no_file)
+        for (;;)
+            pause();
+}
+
+bool remember_unfinished(const std::string& name)
+{
+    forget_unfinished();
+    if (name.size() >= sizeof unfinished_path)
+        return false;
+    std::memcpy(unfinished_path, name.c_str(), name.size() + 1);
+    unfinished.store(named);
+    return true;
+}
 
 struct format_name {
     const char* word;
@@ -115,7 +150,7 @@ int write_with_allegro(sink& out, BITMAP* bmp, int (*save)(PACKFILE*, BITMAP*, c
     return 0;
 }
 
-// Row y as 8-bit components, blue first for BMP, red first for PNG.
+// Row y as 8-bit components, blue first for BMP and TGA, red first for PNG.
 void fill_row(BITMAP* bmp, int y, unsigned char* row, bool blue_first)
 {
     const int depth = bitmap_color_depth(bmp);
@@ -150,6 +185,17 @@ void put_u32(unsigned char*& p, std::uint32_t v)
     put_u16(p, v >> 16);
 }
 
+// Rows of blue, green and red bytes, the last row first, each padded with
+// zeros to row_bytes.
+void put_rows_bottom_up(sink& out, BITMAP* bmp, std::size_t row_bytes)
+{
+    std::vector<unsigned char> row(row_bytes, 0);
+    for (int y = bmp->h - 1; y >= 0 && !out.error; --y) {
+        fill_row(bmp, y, row.data(), true);
+        out.put(row.data(), row.size());
+    }
+}
+
 // The bytes Allegro's save_bmp writes for a bitmap of 15 bits or more: a
 // 24-bit BMP, rows bottom up, each padded to four bytes.
 int write_bmp(sink& out, BITMAP* bmp)
@@ -176,11 +222,22 @@ int write_bmp(sink& out, BITMAP* bmp)
     put_u32(p, 0);    // colours used
     put_u32(p, 0);    // important colours
     out.put(header, sizeof header);
-    std::vector<unsigned char> row(row_bytes, 0);
-    for (int y = bmp->h - 1; y >= 0 && !out.error; --y) {
-        fill_row(bmp, y, row.data(), true);
-        out.put(row.data(), row.size());
-    }
+    put_rows_bottom_up(out, bmp, row_bytes);
+    return 0;
+}
+
+// An uncompressed 24-bit TGA: no alpha channel that a viewer could take
+// for transparency.
+int write_tga(sink& out, BITMAP* bmp)
+{
+    unsigned char header[18] = {}, *p = header + 12;
+    header[2] = 2;   // true colour, uncompressed
+    put_u16(p, unsigned(bmp->w));
+    put_u16(p, unsigned(bmp->h));
+    *p++ = 24;       // bits per pixel
+    *p++ = 0;        // no alpha bits, rows bottom up
+    out.put(header, sizeof header);
+    put_rows_bottom_up(out, bmp, std::size_t(bmp->w) * 3);
     return 0;
 }
 
@@ -239,49 +296,76 @@ std::string extension_of(const std::string& name)
     return name.substr(dot + 1);
 }
 
-// A name beside path that no file has yet, as the template of mkstemp.
+std::string directory_of(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// A name beside path that no file has yet, most likely.
 std::string temporary_name(const std::string& path)
 {
     static std::mt19937 random{std::random_device{}()};
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const std::size_t slash = path.rfind('/');
-    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-    std::string name = path.substr(0, base) + "." + path.substr(base) + ".";
+    const std::string directory = directory_of(path);
+    std::string name = directory + "." + path.substr(directory.size()) + ".";
     for (int i = 0; i < 6; ++i)
         name += letters[random() % (sizeof letters - 1)];
     return name;
 }
 
-void forget_unfinished()
+bool failed(std::string& why, int error)
 {
-    unfinished_set.store(false);
+    why = std::strerror(error);
+    return false;
 }
 
-bool remember_unfinished(const std::string& name)
+// The file to create for path, which names none: path itself, or the file
+// its chain of links ends at.
+bool file_to_create(const std::string& path, std::string& target, std::string& why)
 {
-    unfinished_set.store(false);
-    if (name.size() >= sizeof unfinished_path)
-        return false;
-    std::memcpy(unfinished_path, name.c_str(), name.size() + 1);
-    unfinished_set.store(true);
-    return true;
-}
-
-// The file a link names, or path itself.
-bool resolve_link(const std::string& path, std::string& target, std::string& why)
-{
-    struct stat st;
     target = path;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return true;
-    char* real = realpath(path.c_str(), nullptr);
-    if (!real) {
-        why = std::strerror(errno);
-        return false;
+    for (int links = 0; links < 40; ++links) {   // as many as the system follows
+        char text[PATH_MAX];
+        const ssize_t length = readlink(target.c_str(), text, sizeof text);
+        if (length < 0)
+            return errno == ENOENT || failed(why, errno);
+        if (std::size_t(length) == sizeof text)
+            return failed(why, ENAMETOOLONG);
+        const std::string link(text, std::size_t(length));
+        target = link[0] == '/' ? link : directory_of(target) + link;
     }
-    target = real;
-    std::free(real);
-    return true;
+    return failed(why, ELOOP);
+}
+
+bool has_access_list(const std::string& path)
+{
+    return getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
+}
+
+// Copies the size bytes of from into the file path, emptied first; 0 or the
+// errno of the failure.
+int copy_into(const std::string& path, bool regular, int from, off_t size)
+{
+    const int to = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (to < 0)
+        return errno;
+    copying = regular;
+    int failure = regular && ftruncate(to, 0) != 0 ? errno : 0;
+    for (off_t offset = 0; !failure && offset < size;) {
+        const ssize_t sent = sendfile(to, from, &offset, std::size_t(size - offset));
+        if (sent == 0)
+            failure = EIO;
+        else if (sent < 0 && errno != EINTR)
+            failure = errno;
+    }
+    // FIFOs and character devices keep nothing to flush.
+    if (!failure && fsync(to) != 0 && errno != EINVAL)
+        failure = errno;
+    if (close(to) != 0 && !failure)
+        failure = errno;
+    copying = false;
+    return failure;
 }
 
 }
@@ -316,7 +400,7 @@ int write_picture(int fd, BITMAP* bmp, picture_format format)
     case picture_format::bmp: failure = write_bmp(out, bmp); break;
     case picture_format::png: failure = write_png(out, bmp); break;
     case picture_format::pcx: failure = write_with_allegro(out, bmp, save_pcx_pf); break;
-    case picture_format::tga: failure = write_with_allegro(out, bmp, save_tga_pf); break;
+    case picture_format::tga: failure = write_tga(out, bmp); break;
     }
     out.flush();
     return failure ? failure : out.error;
@@ -324,8 +408,13 @@ int write_picture(int fd, BITMAP* bmp, picture_format format)
 
 void remove_unfinished_picture()
 {
-    if (unfinished_set.load())
+    int state = named;
+    if (unfinished.compare_exchange_strong(state, removing)) {
         unlink(unfinished_path);
+        unfinished = removed;
+    }
+    while (unfinished == removing || copying)
+        pause_briefly();
 }
 
 picture_file::~picture_file()
@@ -339,8 +428,8 @@ void picture_file::abandon()
         close(fd);
     fd = -1;
     if (!temp.empty()) {
-        forget_unfinished();
         unlink(temp.c_str());
+        forget_unfinished();
         temp.clear();
     }
 }
@@ -348,54 +437,78 @@ void picture_file::abandon()
 bool picture_file::open(const std::string& path, std::string& why)
 {
     abandon();
+    in_place = regular = false;
     if (!format_of_name(path, format)) {
         why = std::string("The extension must be ") + picture_extensions + ".";
         return false;
     }
-    if (!resolve_link(path, final_path, why))
-        return false;
-    struct stat st;
-    if (stat(final_path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            why = S_ISDIR(st.st_mode) ? "it is a directory" : "it is not a regular file";
-            return false;
-        }
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+    struct stat old;
+    if (stat(path.c_str(), &old) != 0) {
+        if (errno != ENOENT)
+            return failed(why, errno);
+        regular = true;
+        return file_to_create(path, final_path, why) && make_temporary(why);
     }
-    // The name is known to the signal handlers before the file exists, so
-    // that no signal can come between its creation and its registration.
-    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+    if (S_ISDIR(old.st_mode))
+        return failed(why, EISDIR);
+    if (!S_ISREG(old.st_mode) && !S_ISFIFO(old.st_mode) && !S_ISCHR(old.st_mode) && !S_ISBLK(old.st_mode)) {
+        why = "it is not a file, a FIFO or a device";
+        return false;
+    }
+    if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        return failed(why, errno);
+    regular = S_ISREG(old.st_mode);
+    final_path = path;
+    if (regular) {
+        char* real = realpath(path.c_str(), nullptr);
+        if (!real)
+            return failed(why, errno);
+        final_path = real;
+        std::free(real);
+    }
+    in_place = !regular || old.st_nlink > 1 || has_access_list(final_path) || !make_temporary(why) ||
+               !keep_owner_and_mode(old);
+    if (in_place)
+        abandon();
+    return true;
+}
+
+bool picture_file::make_temporary(std::string& why)
+{
+    for (int tries = 0; tries < 100; ++tries) {
         temp = temporary_name(final_path);
         if (!remember_unfinished(temp)) {
             temp.clear();
-            why = std::strerror(ENAMETOOLONG);
-            return false;
+            return failed(why, ENAMETOOLONG);
         }
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            const int e = errno;
-            forget_unfinished();
-            temp.clear();
-            if (e != EEXIST) {
-                why = std::strerror(e);
-                return false;
-            }
-        }
+        // A new file takes the mode that the umask leaves, as any new file.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return true;
+        const int error = errno;
+        forget_unfinished();
+        temp.clear();
+        if (error != EEXIST)
+            return failed(why, error);
     }
-    if (fd < 0) {
-        why = std::strerror(EEXIST);
+    return failed(why, EEXIST);
+}
+
+// The owner first: a change of owner clears the set-user-ID bit.
+bool picture_file::keep_owner_and_mode(const struct stat& old)
+{
+    struct stat made;
+    if (fstat(fd, &made) != 0)
         return false;
-    }
-    fchmod(fd, mode);
-    return true;
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) && fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
 bool picture_file::commit(BITMAP* bmp, std::string& why)
 {
+    if (in_place)
+        return write_in_place(bmp, why);
     int failure = write_picture(fd, bmp, format);
     if (!failure && fsync(fd) != 0)
         failure = errno;
@@ -404,11 +517,28 @@ bool picture_file::commit(BITMAP* bmp, std::string& why)
     fd = -1;
     if (!failure && rename(temp.c_str(), final_path.c_str()) != 0)
         failure = errno;
-    if (failure) {
-        why = std::strerror(failure);
-        return false;
-    }
+    if (failure)
+        return failed(why, failure);
     forget_unfinished();
     temp.clear();
     return true;
+}
+
+bool picture_file::write_in_place(BITMAP* bmp, std::string& why)
+{
+    const int whole = memfd_create("picture", MFD_CLOEXEC);
+    if (whole < 0)
+        return failed(why, errno);
+    int failure = write_picture(whole, bmp, format);
+    const off_t size = lseek(whole, 0, SEEK_CUR);
+    if (!failure)
+        failure = size < 0 ? errno : copy_into(final_path, regular, whole, size);
+    close(whole);
+    return failure == 0 || failed(why, failure);
+}
+
+std::uint64_t picture_file::commit_bytes(const BITMAP* bmp) const
+{
+    // Run-length PCX at its worst doubles the three bytes of a pixel.
+    return in_place ? 2 * (std::uint64_t(bmp->w) * 3 + 4) * std::uint64_t(bmp->h) + 65536 : 0;
 }
