@@ -48,3 +48,62 @@ void report_out_of_memory(std::uint64_t bytes)
     uszprintf(have, sizeof have, "and %llu MB are available.", available_memory() / mb);
     alert("This figure is too large.", need, have, "OK", nullptr, 0, 0);
 }
+
+namespace {
+
+// The alert of a refused field, the dialog still on screen behind it.
+void refuse(const number_field& field, const char* text, verdict why)
+{
+    char line[256];
+    if (why == verdict::refused)
+        uszprintf(line, sizeof line, "%s cannot be %s.", field.label, text);
+    else if (!*text)
+        uszprintf(line, sizeof line, "%s is empty: it needs a number.", field.label);
+    else
+        uszprintf(line, sizeof line, "%s is not a number: %s", field.label, text);
+    alert(line, field.rule, nullptr, "OK", nullptr, 0, 0);
+}
+
+// The first shown field whose text the field refuses, or null.
+const number_field* first_refused(DIALOG* dialog, const std::vector<number_field>& fields, verdict& why)
+{
+    for (const number_field& field : fields) {
+        const DIALOG& entry = dialog[field.entry];
+        why = field.judge(static_cast<const char*>(entry.dp));
+        if (!(entry.flags & D_HIDDEN) && why != verdict::taken)
+            return &field;
+    }
+    return nullptr;
+}
+
+}
+
+int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, int (*run)(DIALOG*, int))
+{
+    for (int focus = -1;;) {
+        const int exit = run(dialog, focus);
+        verdict why;
+        const number_field* refused = exit == ok_entry ? first_refused(dialog, fields, why) : nullptr;
+        if (!refused)
+            return exit;
+        refuse(*refused, static_cast<const char*>(dialog[refused->entry].dp), why);
+        focus = refused->entry;
+    }
+}
+
+BITMAP* create_view_bitmap(int w, int h)
+{
+    // create_bitmap at 32 bits rather than create_bitmap_ex, which the tests'
+    // refusals of bitmaps would not see.
+    const int depth = get_color_depth();
+    set_color_depth(32);
+    BITMAP* bitmap = create_bitmap(w, h);
+    set_color_depth(depth);
+    return bitmap;
+}
+
+int d_shortcut_proc(int msg, DIALOG* d, int)
+{
+    const MENU& item = *static_cast<const MENU*>(d->dp);
+    return msg == MSG_KEY && !(item.flags & D_DISABLED) ? item.proc() : D_O_K;
+}

@@ -89,3 +89,38 @@ void report_out_of_memory(std::uint64_t bytes);
 // model's cancel flag, which leaves the model and its picture as they were.
 enum class work_end { done, failed, cancelled };
 work_end run_in_background(const std::function<bool()>& work, bool cancellable = true);
+
+// Number fields refuse what is not a number they take, each refusal in an
+// alert naming the field, and the dialog runs again as it was typed. Use:
+//   if (run_number_dialog(new_dialog, {{m_field, "m", positive_int, "m is 1 or more."}, ...}) == ok_entry)
+//   then read the fields' texts with read_number.
+#include <vector>
+enum class verdict { taken, not_a_number, refused };
+struct number_field {
+    int entry;                          // of the dialog; its dp holds the text
+    const char* label;                  // the field's name, as the dialog shows it
+    verdict (*judge)(const char* text);
+    const char* rule;                   // what the field takes, said when it refuses
+};
+// Runs dialog until it is left other than by OK, or by OK with every shown
+// field's text taken; the exit index. run shows the dialog with the focus on
+// an entry (-1: none): after a refusal, on the refused field.
+int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields,
+                      int (*run)(DIALOG* dialog, int focus) = run_dialog);
+// A whole number as typed: blanks, an optional sign, decimal digits, blanks.
+// False for any other text, empty text included. A number far outside the
+// int range comes out as far outside, never wrapped.
+bool read_whole_number(const char* text, long long& value);
+// Judges of whole numbers: any int, from 0 to 255, other than 0, 1 or more.
+verdict any_int(const char* text);
+verdict colour_component(const char* text);
+verdict nonzero_int(const char* text);
+verdict positive_int(const char* text);
+
+// The key of a menu item (its dp) in the main dialog: runs the item's
+// command unless the item is disabled.
+int d_shortcut_proc(int msg, DIALOG* d, int c);
+
+// The figure's picture is kept in 32-bit colour whatever the screen's depth,
+// so that saved pictures are exact; blitting it to the screen converts it.
+BITMAP* create_view_bitmap(int w, int h);

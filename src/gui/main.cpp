@@ -1,8 +1,47 @@
 // Quorvane, a chryzode explorer.
+#include <cstdio>
+#include <cstring>
+
 #include "gui.h"
 
-int main()
+namespace {
+
+const char usage[] =
+    "Usage: quorvane [--help | --version]\n"
+    "Explores chryzodes in a window: figures drawn by the crossings of the chords\n"
+    "of a multiplication on a circle. It needs an X display.\n"
+    "\n"
+    "Keys in the window:\n"
+    "  Alt+F, Alt+C, Alt+Z, Alt+H  the File, Chryzode, Zoom and Help menus\n"
+    "  Ctrl+N   New chryzode        Ctrl+R   Rerender\n"
+    "  Ctrl+S   Save image as       Ctrl+Q   Quit\n"
+    "  h        hide or show the menu bar and the status bar\n"
+    "  Escape   close a menu or a dialog; stop a computation\n"
+    "\n"
+    "quorvane-render draws the same pictures into files from the command line\n"
+    "(quorvane-render --help).\n";
+
+bool is(const char* arg, const char* short_form, const char* long_form)
 {
+    return !std::strcmp(arg, short_form) || !std::strcmp(arg, long_form);
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && is(argv[1], "-V", "--version")) {
+        std::printf("quorvane %s\n", QUORVANE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && is(argv[1], "-h", "--help")) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
+    if (argc > 1) {
+        std::fprintf(stderr, "quorvane: %s: unknown argument (see --help)\n", argv[1]);
+        return 2;
+    }
     if (!start_up())
         return 1;
     run_main_dialog();

@@ -12,56 +12,61 @@ int zoom_ratio = 2;
 char status_text[128];
 
 MENU file_menu[] = {
-    /* text                     proc             child    flags       dp */
-    { (char*)"&Save image as",  save_chryzode,   nullptr, D_DISABLED, nullptr },
-    { (char*)"&Graphics Mode",  change_gfx_mode, nullptr, 0,          nullptr },
-    { (char*)"&Quit",           quit,            nullptr, 0,          nullptr },
-    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+    /* text                            proc               child          flags       dp */
+    { (char*)"&Save image as\tCtrl+S", save_chryzode,     nullptr,       D_DISABLED, nullptr },
+    { (char*)"&Graphics Mode",         change_gfx_mode,   nullptr,       0,          nullptr },
+    { (char*)"&Quit\tCtrl+Q",          quit,              nullptr,       0,          nullptr },
+    { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
 MENU chryzode_menu[] = {
-    /* text                     proc             child    flags       dp */
-    { (char*)"&New",            new_chryzode,    nullptr, 0,          nullptr },
-    { (char*)"&Rerender",       render_chryzode, nullptr, D_DISABLED, nullptr },
-    { (char*)"&Colors",         change_color,    nullptr, 0,          nullptr },
-    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+    /* text                            proc               child          flags       dp */
+    { (char*)"&New\tCtrl+N",           new_chryzode,      nullptr,       0,          nullptr },
+    { (char*)"&Rerender\tCtrl+R",      render_chryzode,   nullptr,       D_DISABLED, nullptr },
+    { (char*)"&Colors",                change_color,      nullptr,       0,          nullptr },
+    { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
 MENU zoom_menu[] = {
-    /* text                     proc               child    flags       dp */
-    { (char*)"&Normal size",    zoom_normal,       nullptr, D_DISABLED, nullptr },
-    { (char*)"Zoom &Value",     zoom_change_value, nullptr, D_DISABLED, nullptr },
-    { (char*)"Zoom &Ratio",     zoom_change_ratio, nullptr, D_DISABLED, nullptr },
-    { (char*)"Zoom &Out",       zoom_out,          nullptr, D_DISABLED, nullptr },
-    { (char*)"Zoom &In",        zoom_in,           nullptr, D_DISABLED, nullptr },
-    { nullptr,                  nullptr,           nullptr, 0,          nullptr }
+    /* text                            proc               child          flags       dp */
+    { (char*)"&Normal size",           zoom_normal,       nullptr,       D_DISABLED, nullptr },
+    { (char*)"Zoom &Value",            zoom_change_value, nullptr,       D_DISABLED, nullptr },
+    { (char*)"Zoom &Ratio",            zoom_change_ratio, nullptr,       D_DISABLED, nullptr },
+    { (char*)"Zoom &Out",              zoom_out,          nullptr,       D_DISABLED, nullptr },
+    { (char*)"Zoom &In",               zoom_in,           nullptr,       D_DISABLED, nullptr },
+    { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
 MENU help_menu[] = {
-    /* text                     proc             child    flags       dp */
-    { (char*)"&About...",       about,           nullptr, 0,          nullptr },
-    { nullptr,                  nullptr,         nullptr, 0,          nullptr }
+    /* text                            proc               child          flags       dp */
+    { (char*)"&About...",              about,             nullptr,       0,          nullptr },
+    { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
 MENU main_menu[] = {
-    /* text                     proc             child          flags dp */
-    { (char*)"&File",           nullptr,         file_menu,     0,    nullptr },
-    { (char*)"&Chryzode",       nullptr,         chryzode_menu, 0,    nullptr },
-    { (char*)"&Zoom",           nullptr,         zoom_menu,     0,    nullptr },
-    { (char*)"&Help",           nullptr,         help_menu,     0,    nullptr },
-    { nullptr,                  nullptr,         nullptr,       0,    nullptr }
+    /* text                            proc               child          flags       dp */
+    { (char*)"&File",                  nullptr,           file_menu,     0,          nullptr },
+    { (char*)"&Chryzode",              nullptr,           chryzode_menu, 0,          nullptr },
+    { (char*)"&Zoom",                  nullptr,           zoom_menu,     0,          nullptr },
+    { (char*)"&Help",                  nullptr,           help_menu,     0,          nullptr },
+    { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
 // The yield object's key is Escape: taking Escape as its shortcut keeps the
-// dialog manager from closing the main window with it.
+// dialog manager from closing the main window with it. A menu item's
+// shortcut is the control character of its key (Ctrl+N is 14).
 DIALOG main_dialog[] = {
-    /* proc             x  y    w    h   fg bg key  flags d1 d2 dp           dp2      dp3 */
-    { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr },
-    { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,    0, 0, (void*)hide, nullptr, nullptr },
-    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,   nullptr, nullptr },
-    { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr },
-    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27,  0,    0, 0, nullptr,     nullptr, nullptr },
-    { nullptr,          0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,     nullptr, nullptr }
+    /* proc             x  y    w    h   fg bg key  flags d1 d2 dp                             dp2      dp3 */
+    { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
+    { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,    0, 0, (void*)hide,                   nullptr, nullptr },
+    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,                     nullptr, nullptr },
+    { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
+    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27,  0,    0, 0, nullptr,                       nullptr, nullptr },
+    { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 14,  0,    0, 0, &chryzode_menu[new_item],      nullptr, nullptr },
+    { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 18,  0,    0, 0, &chryzode_menu[rerender_item], nullptr, nullptr },
+    { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 19,  0,    0, 0, &file_menu[save_item],         nullptr, nullptr },
+    { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 17,  0,    0, 0, &file_menu[quit_item],         nullptr, nullptr },
+    { nullptr,          0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr }
 };
 
 namespace {
@@ -76,9 +81,11 @@ bool fail(const char* what)
 
 bool open_window()
 {
+    // At 8 bits the GUI's colours would need a palette: there, and on a
+    // desktop that does not tell its depth, the window is in true colour,
+    // which Allegro's X driver converts to the display's.
     const int depth = desktop_color_depth();
-    // A desktop that does not tell its depth gets true colour.
-    set_color_depth(depth ? depth : 32);
+    set_color_depth(depth > 8 ? depth : 32);
     if (set_gfx_mode(GFX_AUTODETECT_WINDOWED, 640, 480, 0, 0) != 0 &&
         set_gfx_mode(GFX_AUTODETECT, 640, 480, 0, 0) != 0)
         return false;
@@ -127,7 +134,7 @@ bool start_up()
     if (!open_window())
         return fail("no 640x480 window or screen mode can be opened");
 
-    BITMAP* view = create_bitmap(SCREEN_W, SCREEN_H);
+    BITMAP* view = create_view_bitmap(SCREEN_W, SCREEN_H);
     if (!view)
         return fail("not enough memory for the picture");
     clear(view);
@@ -136,7 +143,7 @@ bool start_up()
     main_dialog[view_entry].w = view->w;
     main_dialog[view_entry].h = view->h;
 
-    usprintf(status_text, "Quorvane 0.31");
+    uszprintf(status_text, sizeof status_text, "Quorvane %s", QUORVANE_VERSION);
     main_dialog[status_bar_entry].dp = status_text;
     set_dialog_color(main_dialog, gui_fg_color, gui_bg_color);
     show_mouse(screen);

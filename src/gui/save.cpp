@@ -73,6 +73,22 @@ std::string fit_alert(const std::string& text)
     return "...";
 }
 
+// Writes the view's picture under the name in the directory; false, once the
+// user is told why, when the name is refused or the picture not written.
+bool save_as(const char* directory, const char* name)
+{
+    if (!*name) {
+        alert("The image needs a name to be saved.", nullptr, nullptr, "OK", nullptr, 0, 0);
+        return false;
+    }
+    const std::string path = join_path(directory, name);
+    picture_file out;
+    std::string why;
+    if (out.open(path, why) && out.commit(static_cast<BITMAP*>(main_dialog[view_entry].dp), why))
+        return true;
+    alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
+    return false;
+}
 
 }
 
@@ -82,21 +98,19 @@ int save_chryzode()
     // quarter of it less one character: 191 characters of up to 4 bytes.
     static char directory[4 * (directory_chars + 1)];
     static char filename[edit_buffer_size(name_chars)] = ".bmp";
+    char confirmed[sizeof directory];
+    ustrzcpy(confirmed, sizeof confirmed, directory);
     // A lone filter would be taken for a default extension and appended to a
-    // typed directory ("/a/b./+d"); the ';' makes it a list. Whether the
-    // selector is confirmed or cancelled, the name is asked for next.
-    file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300);
-    save_chryzode_dialog[name_entry].dp = filename;
-    BITMAP* bitmap = static_cast<BITMAP*>(main_dialog[view_entry].dp);
-    // The name field has the focus: a name typed at once comes before ".bmp".
-    if (run_dialog(save_chryzode_dialog, name_entry) == ok_entry && bitmap) {
-        const std::string path = join_path(directory, filename);
-        picture_file out;
-        std::string why;
-        if (!*filename)
-            alert("The image needs a name to be saved.", nullptr, nullptr, "OK", nullptr, 0, 0);
-        else if (!out.open(path, why) || !out.commit(bitmap, why))
-            alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
+    // typed directory ("/a/b./+d"); the ';' makes it a list.
+    if (file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300)) {
+        save_chryzode_dialog[name_entry].dp = filename;
+        // The name field has the focus: a name typed at once comes before
+        // ".bmp". A refused name is asked for again, in the same directory.
+        while (run_dialog(save_chryzode_dialog, name_entry) == ok_entry && !save_as(directory, filename)) {
+        }
+    } else {
+        // The next save offers the directory last chosen, not the one left.
+        ustrzcpy(directory, sizeof directory, confirmed);
     }
     redraw_main();
     return D_O_K;

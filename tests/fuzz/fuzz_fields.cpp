@@ -1,31 +1,49 @@
-// Fuzz target over the text of an edit field: characters typed, deleted and
-// moved over as Allegro's edit field does it, into a buffer of the size the
-// program gives each field, then read as a number and written back. A write
-// past the buffer is caught by AddressSanitizer.
+// Fuzz target over the program's reading of number fields: the first byte
+// picks a field's judge, the rest is the text typed. A text is a number
+// only when it is blanks, a sign, digits and blanks; a text taken is one
+// that the commands then read, with read_number, as the same number, inside
+// the judge's range, and that number written reads back the same.
+#include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+#include <string>
 
 #include "gui.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const int limits[] = {3, 5, 11, 63};   // colour, New, zoom, file name fields
-    const int chars = size ? limits[data[0] & 3] : 0, bytes = edit_buffer_size(chars);
-    const std::unique_ptr<char[]> text(new char[std::size_t(bytes)]());
-    int pos = 0;
-    for (std::size_t i = 1; i + 2 < size; i += 3) {
-        const int key = data[i] | data[i + 1] << 8 | (data[i + 2] & 0x1f) << 16, length = ustrlen(text.get());
-        if (key == 8 && pos > 0)   // backspace
-            uremove(text.get(), --pos);
-        else if (key == 1 || key == 2)   // cursor left, right
-            pos = key == 1 ? (pos > 0 ? pos - 1 : 0) : (pos < length ? pos + 1 : length);
-        else if (key >= 32 && key <= 0x10ffff && length < chars)
-            uinsert(text.get(), pos++, key);
-        char back[16];
-        uszprintf(back, sizeof back, "%d", read_number(text.get()));
-        if (ustrsize(text.get()) >= bytes || ustrlen(text.get()) > chars || read_number(back) != read_number(text.get()))
-            std::abort();
-    }
+    struct judge_range {
+        verdict (*judge)(const char*);
+        long long lo, hi;
+        bool zero;
+    };
+    static const judge_range judges[] = {
+        {any_int, INT_MIN, INT_MAX, true},
+        {colour_component, 0, 255, true},
+        {nonzero_int, INT_MIN, INT_MAX, false},
+        {positive_int, 1, INT_MAX, false},
+    };
+    if (size == 0)
+        return 0;
+    const judge_range& j = judges[data[0] & 3];
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const char* t = text.c_str();
+    long long value = 0;
+    const bool number = read_whole_number(t, value);
+    const bool shaped = std::strspn(t, " \t+-0123456789") == std::strlen(t) &&
+                        std::strpbrk(t, "0123456789") != nullptr;
+    const verdict v = j.judge(t);
+    const bool in_range = value >= j.lo && value <= j.hi && (j.zero || value != 0);
+    if ((number && !shaped) || (v == verdict::not_a_number) != !number || (v == verdict::taken) != (number && in_range))
+        std::abort();
+    if (v != verdict::taken)
+        return 0;
+    char back[24];
+    std::snprintf(back, sizeof back, "%lld", value);
+    long long again = 0;
+    if (read_number(t) != value || !read_whole_number(back, again) || again != value)
+        std::abort();
     return 0;
 }
