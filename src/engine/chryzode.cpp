@@ -232,13 +232,17 @@ std::uint64_t map_bytes(int w, int h)
 
 hit_map::hit_map(int w, int h, int zoom) : w(w), h(h), zoom(zoom)
 {
-    std::unique_ptr<int*[]> index(new int*[std::size_t(w) + 1]);
+    std::unique_ptr<int*[]> index(new int*[std::size_t(w)]);
+    if (w == 0) {
+        columns = index.release();
+        return;
+    }
     // calloc hands large blocks over as untouched zero pages: a big map
     // costs only the pages that are hit.
     int* const cells = static_cast<int*>(std::calloc(std::size_t(w) * std::size_t(h) + 1, sizeof(int)));
     if (!cells)
         throw std::bad_alloc();
-    for (int x = 0; x <= w; ++x)
+    for (int x = 0; x < w; ++x)
         index[x] = cells + std::size_t(x) * std::size_t(h);
     columns = index.release();
 }
@@ -247,7 +251,8 @@ hit_map::~hit_map()
 {
     if (!columns)
         return;
-    std::free(columns[0]);
+    if (w > 0)
+        std::free(columns[0]);
     delete[] columns;
 }
 
@@ -273,8 +278,8 @@ std::uint64_t hit_map::bytes() const { return columns ? map_bytes(w, h) : 0; }
 
 void hit_map::clear()
 {
-    if (columns)
-        std::fill(columns[0], columns[w], 0);
+    if (columns && w > 0)
+        std::fill(columns[0], columns[0] + std::size_t(w) * std::size_t(h), 0);
 }
 
 Cchryzode::Cchryzode(BITMAP* bmp)
@@ -388,6 +393,7 @@ bool Cchryzode::calcul()
     if (cancel_requested || calcul_bytes() > available_memory())
         return false;
     pairs_done = 0;
+    pairs_planned = 0;
     figure f;
     hit_map new_map;
     std::unique_ptr<Cpoint[]> new_list;
@@ -407,6 +413,7 @@ bool Cchryzode::calcul()
             }
         }
         const int chords = int(f.from.size());
+        pairs_planned = pair_count(chords);
         const work_watch watch{&pairs_done, &cancel_requested};
         const pixel_map map(bmp->w, bmp->h, zoom);
         new_map = take_map();
@@ -481,13 +488,7 @@ bool Cchryzode::compute()
 
 void Cchryzode::status(char* text) const
 {
-    const std::string multiplier = multiplier_text(n);
-    if (type & from_root)
-        uszprintf(text, 104, "Multiplication chryzode of n=%s in m=%d, from root r=%d ; zoom 1:%d", multiplier.c_str(),
-                  m, r, zoom);
-    else
-        uszprintf(text, 104, "Complete multiplication chryzode of n=%s in m=%d ; zoom 1:%d", multiplier.c_str(), m,
-                  zoom);
+    write_status(text, 104, n, m, r, type, zoom);
 }
 
 bool Cchryzode::render()

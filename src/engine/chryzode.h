@@ -53,9 +53,10 @@ public:
     // again in other colours; and a cleared map kept for the next one.
     hit_map hits, spare;
     bool fast;        // use the vectorised, multi-threaded loops
-    // Pairs done so far by the computation under way; another thread may
-    // read it to show how far the work is.
-    std::atomic<std::int64_t> pairs_done{0};
+    // Pairs done so far by the computation under way, and all it has to do
+    // once its chords are known; another thread may read them to show how
+    // far the work is.
+    std::atomic<std::int64_t> pairs_done{0}, pairs_planned{0};
     // Set by another thread to stop the computation under way, which then
     // returns false soon, with the model as it was. Only the caller clears
     // it, before the next one.

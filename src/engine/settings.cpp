@@ -41,6 +41,17 @@ void set_figure(Cchryzode& model, const figure_settings& f)
     model.set_colors(colour(depth, f.fg1), colour(depth, f.fg2), colour(depth, f.bg));
 }
 
+void write_status(char* text, int size, double n, int m, int r, int type, int zoom)
+{
+    const std::string multiplier = multiplier_text(n);
+    if (type & from_root)
+        uszprintf(text, size, "Multiplication chryzode of n=%s in m=%d, from root r=%d ; zoom 1:%d",
+                  multiplier.c_str(), m, r, zoom);
+    else
+        uszprintf(text, size, "Complete multiplication chryzode of n=%s in m=%d ; zoom 1:%d", multiplier.c_str(), m,
+                  zoom);
+}
+
 bool whole_multiplier(double n)
 {
     return n >= double(INT_MIN) && n <= double(INT_MAX) && n == std::trunc(n);

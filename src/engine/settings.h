@@ -34,6 +34,9 @@ constexpr int default_width = 640, default_height = 480;
 // Gives the model the figure's parameters, zoom and colours.
 void set_figure(Cchryzode& model, const figure_settings& figure);
 
+// The one-line description of a figure, as the status line shows it.
+void write_status(char* text, int size, double n, int m, int r, int type, int zoom);
+
 // Whether n is a whole number of the int range: only such a multiplier has
 // an orbit, and its chords are placed by integer arithmetic.
 bool whole_multiplier(double n);

@@ -18,7 +18,12 @@ int run_dialog(DIALOG* dialog, int focus)
 
 void show_status()
 {
-    the_model().status(static_cast<char*>(main_dialog[status_bar_entry].dp));
+    char* const text = static_cast<char*>(main_dialog[status_bar_entry].dp);
+    const figure_settings& f = state.shown;
+    if (!state.on_screen)
+        uszprintf(text, sizeof status_text, "No figure at this size: Chryzode > Rerender draws it");
+    else if (!animation_status(text, sizeof status_text))
+        write_status(text, sizeof status_text, f.n, f.m, f.r, f.type, f.zoom);
     fit_status_bar();
 }
 
@@ -51,9 +56,13 @@ void report_out_of_memory(std::uint64_t bytes)
 
 namespace {
 
-// The alert of a refused field, the dialog still on screen behind it.
-void refuse(const number_field& field, const char* text, verdict why)
+constexpr int title_entry = 1;   // of every command dialog
+
+// The alert of a refused field under the dialog's title, the dialog still
+// on screen behind it.
+void refuse(const DIALOG* dialog, const number_field& field, verdict why)
 {
+    const char* text = static_cast<const char*>(dialog[field.entry].dp);
     char line[256];
     if (why == verdict::refused)
         uszprintf(line, sizeof line, "%s cannot be %s.", field.label, text);
@@ -61,7 +70,7 @@ void refuse(const number_field& field, const char* text, verdict why)
         uszprintf(line, sizeof line, "%s is empty: it needs a number.", field.label);
     else
         uszprintf(line, sizeof line, "%s is not a number: %s", field.label, text);
-    alert(line, field.rule, nullptr, "OK", nullptr, 0, 0);
+    alert(static_cast<const char*>(dialog[title_entry].dp), line, field.rule, "OK", nullptr, 0, 0);
 }
 
 // The first shown field whose text the field refuses, or null.
@@ -86,7 +95,7 @@ int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, i
         const number_field* refused = exit == ok_entry ? first_refused(dialog, fields, why) : nullptr;
         if (!refused)
             return exit;
-        refuse(*refused, static_cast<const char*>(dialog[refused->entry].dp), why);
+        refuse(dialog, *refused, why);
         focus = refused->entry;
     }
 }

@@ -5,8 +5,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include <allegro.h>
+
+#include "settings.h"
 
 class Cchryzode;
 
@@ -19,7 +22,7 @@ constexpr int yield_entry = 4;
 
 // Items of the menus, by index.
 constexpr int save_item = 0, gfx_mode_item = 1, quit_item = 2;                 // file_menu
-constexpr int new_item = 0, rerender_item = 1, colors_item = 2;                // chryzode_menu
+constexpr int new_item = 0, rerender_item = 1, colors_item = 2, animate_item = 3;  // chryzode_menu
 constexpr int normal_item = 0, value_item = 1, ratio_item = 2, out_item = 3, in_item = 4;  // zoom_menu
 
 // Room for an edit field of `chars` characters: Allegro's text is UTF-8, an
@@ -29,8 +32,31 @@ constexpr int edit_buffer_size(int chars) { return 4 * chars + 1; }
 extern DIALOG main_dialog[];
 extern MENU main_menu[], file_menu[], chryzode_menu[], zoom_menu[], help_menu[];
 extern char status_text[128];
-extern int zoom_value;
-extern int zoom_ratio;
+
+// The animation of n: a step each frame, at most fps frames a second, up to
+// an optional last n.
+struct animation {
+    double step_complete = 0.01, step_from_root = 1;
+    int fps = 25;
+    bool has_last = false;
+    double last = 0;
+    bool running = false, paused = false;
+    double rate = 0;   // frames a second reached
+};
+
+// The figure and the view, the one place commands read and change them.
+struct explorer_state {
+    figure_settings shown;    // the figure on screen, which the status line names
+    figure_settings wanted;   // the newest asked for; shown once computed
+    bool drawn = false;       // a figure was computed: the commands on it apply
+    bool on_screen = false;   // the view holds the picture of shown
+    int zoom_ratio = 2;
+    // A figure refused for want of memory, offered again by New to be mended.
+    bool has_refused = false;
+    figure_settings refused;
+    animation anim;
+};
+extern explorer_state state;
 extern std::atomic<int> close_button_clicked;
 
 // Program life. start_up says why on standard error (or with
@@ -59,6 +85,7 @@ int zoom_in();
 int change_color();
 int change_gfx_mode();
 int save_chryzode();
+int animate_settings();
 
 // Before any thread is started: SIGTERM, SIGINT, SIGHUP and a lost X display
 // end the process at once, cleanly.
@@ -74,21 +101,46 @@ void show_status();                   // the model's description into the status
 // Stretches the status bar across the screen at its foot, as tall as its
 // text needs at that width.
 void fit_status_bar();
-// Zoom In is enabled exactly when the figure is stored and zoom_value is at
-// least zoom_ratio.
-void update_zoom_in();
+// Enables the commands that need a figure, Zoom In exactly when the
+// figure is stored and its zoom at least the ratio.
+void update_figure_commands();
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
 int read_number(const char* text);    // ustrtol base 10; no number reads as 0
 // Tells the user that the figure needs `bytes` of memory, more than the
 // machine has; the previous figure is kept.
 void report_out_of_memory(std::uint64_t bytes);
-// Runs work, a computation of the model that returns false when it fails, on
-// a worker thread. Meanwhile the window stays alive: the status bar shows how
-// far the work is, other keys and the menus are ignored, and when
-// `cancellable`, Escape or the close button stops the work through the
-// model's cancel flag, which leaves the model and its picture as they were.
+
+// The figure's computation, on one worker thread (figure_work.cpp). The main
+// loop polls it; the window stays alive meanwhile, and Escape cancels.
 enum class work_end { done, failed, cancelled };
-work_end run_in_background(const std::function<bool()>& work, bool cancellable = true);
+enum class figure_job { compute, again };   // again: on the fly, computed anew
+void start_figure_work();
+void stop_figure_work();
+// Asks for the figure: abandons the one being computed, if any; it is
+// computed, painted and shown from the main loop.
+void ask_for_figure(const figure_settings& figure, figure_job kind = figure_job::compute);
+void poll_figure_work();      // from the main loop
+// Sleeps up to ms milliseconds, less when the figure under way is computed.
+void wait_for_figure_work(int ms);
+bool figure_busy();
+// Abandons the figure being computed; the one on screen stays current.
+void cancel_figure();
+// Waits for the worker to let go of the model: the figure being computed
+// is abandoned and asked for again later.
+void settle_figure_work();
+void draw_view();             // the view and the status bar onto the screen
+// Repaints the figure on screen in other colours from its counts.
+void recolour_figure(rgb fg1, rgb fg2, rgb bg);
+std::string duration_text(double seconds);   // "5 s", "2 min 03 s"
+
+// Live exploration (explore.cpp): the keys that step the figure and the
+// animation of n.
+bool explore_key(int scancode, bool shift);   // true when the key was used
+void poll_animation();        // from the main loop
+void frame_shown();           // the animation's bookkeeping of a new frame
+void stop_animation();
+// The status line of the animation; false when none runs.
+bool animation_status(char* text, int size);
 
 // Number fields refuse what is not a number they take, each refusal in an
 // alert naming the field, and the dialog runs again as it was typed. Use:

@@ -7,8 +7,6 @@
 #include "gui.h"
 
 std::atomic<int> close_button_clicked{0};
-int zoom_value = 1;
-int zoom_ratio = 2;
 char status_text[128];
 
 MENU file_menu[] = {
@@ -24,6 +22,7 @@ MENU chryzode_menu[] = {
     { (char*)"&New\tCtrl+N",           new_chryzode,      nullptr,       0,          nullptr },
     { (char*)"&Rerender\tCtrl+R",      render_chryzode,   nullptr,       D_DISABLED, nullptr },
     { (char*)"&Colors",                change_color,      nullptr,       0,          nullptr },
+    { (char*)"&Animate...",            animate_settings,  nullptr,       0,          nullptr },
     { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
@@ -52,16 +51,16 @@ MENU main_menu[] = {
     { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
-// The yield object's key is Escape: taking Escape as its shortcut keeps the
-// dialog manager from closing the main window with it. A menu item's
-// shortcut is the control character of its key (Ctrl+N is 14).
+// The view takes the keys that step the figure, Escape among them, which
+// keeps the dialog manager from closing the main window with it. A menu
+// item's shortcut is the control character of its key (Ctrl+N is 14).
 DIALOG main_dialog[] = {
     /* proc             x  y    w    h   fg bg key  flags d1 d2 dp                             dp2      dp3 */
     { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
     { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,    0, 0, (void*)hide,                   nullptr, nullptr },
     { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,                     nullptr, nullptr },
     { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
-    { d_yield_proc,     0, 0,   0,   0,  0, 0, 27,  0,    0, 0, nullptr,                       nullptr, nullptr },
+    { d_yield_proc,     0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 14,  0,    0, 0, &chryzode_menu[new_item],      nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 18,  0,    0, 0, &chryzode_menu[rerender_item], nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 19,  0,    0, 0, &file_menu[save_item],         nullptr, nullptr },
@@ -98,6 +97,8 @@ bool open_window()
 
 int d_chryzode_proc(int msg, DIALOG* d, int c)
 {
+    if (msg == MSG_XCHAR && explore_key(c >> 8, key_shifts & KB_SHIFT_FLAG))
+        return D_USED_CHAR;
     return d_bitmap_proc(msg, d, c);
 }
 
@@ -148,6 +149,7 @@ bool start_up()
     set_dialog_color(main_dialog, gui_fg_color, gui_bg_color);
     show_mouse(screen);
     player = init_dialog(main_dialog, -1);
+    start_figure_work();
     return true;
 }
 
@@ -156,9 +158,12 @@ bool update_main_dialog()
     // Escape makes update_dialog stop with no object (-1) while the bars are
     // hidden: the main window ignores it.
     const bool closed = !update_dialog(player) && player->obj != -1;
+    poll_figure_work();
+    poll_animation();
     // The yield object does not run while the bars are hidden or a menu is
-    // open: give up the processor here too, so that waiting costs nothing.
-    rest(1);
+    // open: give up the processor here too, so that waiting costs nothing,
+    // but wake as soon as a figure is computed.
+    wait_for_figure_work(1);
     return !closed && !close_button_clicked;
 }
 
@@ -170,6 +175,7 @@ void run_main_dialog()
 
 void shut_down()
 {
+    stop_figure_work();
     shutdown_dialog(player);
     player = nullptr;
     delete static_cast<Cchryzode*>(main_dialog[view_entry].dp2);

@@ -7,8 +7,9 @@
 
 namespace {
 
-constexpr int field_chars = 5;
-constexpr int slot_size = edit_buffer_size(field_chars);
+// n takes decimals; m, r and zoom whole numbers.
+constexpr int n_chars = 12, field_chars = 5;
+constexpr int slot_size = edit_buffer_size(n_chars);
 constexpr int n_slot = 0, m_slot = 1, r_slot = 2, zoom_slot = 3;
 
 // Entries of new_dialog.
@@ -27,7 +28,7 @@ DIALOG new_dialog[] = {
     { d_button_proc,  70,  260, 100, 20,  0, 0, 13, D_EXIT,     0,           0, (void*)"OK",                        nullptr, nullptr },
     { d_button_proc,  230, 260, 100, 20,  0, 0, 0,  D_EXIT,     0,           0, (void*)"Cancel",                    nullptr, nullptr },
     { d_text_proc,    30,  50,  30,  16,  0, 0, 0,  0,          0,           0, (void*)"n =",                       nullptr, nullptr },
-    { d_edit_proc,    90,  50,  50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + n_slot * slot_size,    nullptr, nullptr },
+    { d_edit_proc,    90,  50,  100, 16,  0, 0, 0,  0,          n_chars,     0, new_string + n_slot * slot_size,    nullptr, nullptr },
     { d_text_proc,    30,  100, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"m =",                       nullptr, nullptr },
     { d_edit_proc,    90,  100, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + m_slot * slot_size,    nullptr, nullptr },
     { d_text_proc,    30,  150, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"r =",                       nullptr, nullptr },
@@ -47,16 +48,6 @@ DIALOG new_dialog[] = {
 };
 
 namespace {
-
-// The values of the figure last drawn, offered at the next opening.
-int n = 2, m = 1499, r = 1, zoom_temp = 1, type_temp = from_root | on_the_fly;
-// After a refusal the next opening shows the values as they were typed, so
-// that the user can mend them.
-bool offer_typed = false;
-
-struct figure_values {
-    int n, m, r, zoom, type;
-};
 
 char* slot(int k)
 {
@@ -91,16 +82,16 @@ void show_r(bool shown)
             new_dialog[entry].flags |= D_HIDDEN;
 }
 
-void offer_last_values()
+void offer(const figure_settings& f)
 {
-    uszprintf(slot(n_slot), slot_size, "%d", n);
-    uszprintf(slot(m_slot), slot_size, "%d", m);
-    uszprintf(slot(r_slot), slot_size, "%d", r);
-    uszprintf(slot(zoom_slot), slot_size, "%d", zoom_temp);
-    set_selected(from_root_button, type_temp & from_root);
-    set_selected(complete_button, !(type_temp & from_root));
-    set_selected(on_the_fly_button, type_temp & on_the_fly);
-    set_selected(stored_button, !(type_temp & on_the_fly));
+    uszprintf(slot(n_slot), slot_size, "%s", multiplier_text(f.n).c_str());
+    uszprintf(slot(m_slot), slot_size, "%d", f.m);
+    uszprintf(slot(r_slot), slot_size, "%d", f.r);
+    uszprintf(slot(zoom_slot), slot_size, "%d", f.zoom);
+    set_selected(from_root_button, f.type & from_root);
+    set_selected(complete_button, !(f.type & from_root));
+    set_selected(on_the_fly_button, f.type & on_the_fly);
+    set_selected(stored_button, !(f.type & on_the_fly));
 }
 
 // Runs the dialog, showing the r field exactly while "From root" is
@@ -123,94 +114,57 @@ int run_new_dialog()
     return shutdown_dialog(player);
 }
 
-figure_values typed_values()
+// A whole number of the int range, typed alone.
+bool read_whole(const char* text, int& value)
 {
-    return {read_number(slot(n_slot)), read_number(slot(m_slot)), read_number(slot(r_slot)),
-            read_number(slot(zoom_slot)), selected_modes()};
+    double number;
+    if (!parse_multiplier(text, number) || !whole_multiplier(number))
+        return false;
+    value = int(number);
+    return true;
 }
 
-void refuse_modulus(int typed)
+// The typed figure into f, or why it is refused.
+const char* read_typed(figure_settings& f)
 {
-    char line[64];
-    uszprintf(line, sizeof line, "m = %d cannot make a figure:", typed);
-    alert(line, "the number of points m must be 1 or more.", nullptr, "OK", nullptr, 0, 0);
-}
-
-// Computes and draws the figure. When the memory cannot be had, says so;
-// then, or when the user cancels, gives the model back the parameters of the
-// figure last drawn, whose arrays it kept; the picture is untouched.
-work_end draw(const figure_values& v)
-{
-    Cchryzode& model = the_model();
-    model.set(v.n, v.m, v.r, v.type);
-    model.set_zoom(v.zoom);
-    const work_end computed = run_in_background([&] { return model.calcul(); });
-    if (computed == work_end::done) {
-        // Cannot fail: calcul has made the hit map.
-        model.render();
-        return computed;
-    }
-    if (computed == work_end::failed)
-        report_out_of_memory(model.calcul_bytes());
-    model.set(n, m, r, type_temp);
-    model.set_zoom(zoom_value);
-    return computed;
-}
-
-void keep(const figure_values& v)
-{
-    n = v.n;
-    m = v.m;
-    r = v.r;
-    type_temp = v.type;
-    zoom_value = zoom_temp = v.zoom;
-}
-
-void enable_figure_commands(int type)
-{
-    zoom_menu[normal_item].flags = 0;
-    zoom_menu[value_item].flags = 0;
-    const bool stored = !(type & on_the_fly);
-    zoom_menu[ratio_item].flags = stored ? 0 : D_DISABLED;
-    zoom_menu[out_item].flags = stored ? 0 : D_DISABLED;
-    update_zoom_in();
-    chryzode_menu[rerender_item].flags = 0;
-    file_menu[save_item].flags = 0;
+    f.type = selected_modes();
+    if (!parse_multiplier(slot(n_slot), f.n))
+        return "n is not a number, such as 2 or 2.37.";
+    if ((f.type & from_root) && !whole_multiplier(f.n))
+        return "n is a whole number in from-root mode.";
+    if (!read_whole(slot(m_slot), f.m) || f.m < 1)
+        return "m, the number of points, is a whole number from 1.";
+    if ((f.type & from_root) && !read_whole(slot(r_slot), f.r))
+        return "r is not a whole number.";
+    if (!read_whole(slot(zoom_slot), f.zoom) || f.zoom == 0)
+        return "zoom is a whole number other than 0.";
+    return nullptr;
 }
 
 }
 
 int new_chryzode()
 {
-    if (!offer_typed)
-        offer_last_values();
-    offer_typed = false;
-    const int closed_by = run_new_dialog();
-    redraw_main();
-    if (closed_by != ok_entry)
-        return D_O_K;
-
-    const figure_values v = typed_values();
-    if (v.m < 1)
-        refuse_modulus(v.m);
-    const work_end drawn = v.m < 1 ? work_end::failed : draw(v);
-    if (drawn != work_end::done) {
-        // A cancelled figure leaves everything as it was, the next offer too.
-        offer_typed = drawn == work_end::failed;
+    offer(state.has_refused ? state.refused : state.wanted);
+    state.has_refused = false;
+    figure_settings f = state.wanted;
+    // A refusal opens the dialog again on what was typed.
+    for (;;) {
+        const int closed_by = run_new_dialog();
         redraw_main();
-        return D_O_K;
+        if (closed_by != ok_entry)
+            return D_O_K;
+        const char* refusal = read_typed(f);
+        if (!refusal)
+            break;
+        alert("New chryzode", refusal, nullptr, "OK", nullptr, 0, 0);
     }
-    keep(v);
-    enable_figure_commands(v.type);
-    show_status();
-    redraw_main();
+    ask_for_figure(f);
     return D_O_K;
 }
 
 int render_chryzode()
 {
-    if (run_in_background([] { return the_model().rerender(); }) == work_end::failed)
-        report_out_of_memory(the_model().compute_bytes());
-    redraw_main();
+    ask_for_figure(state.wanted, figure_job::again);
     return D_O_K;
 }

@@ -64,48 +64,50 @@ int typed_number(DIALOG* dialog, const char* text, const char* noun, int kept)
     return typed;
 }
 
-// Gives the model a new zoom and redraws the figure with it. When the memory
-// for that cannot be had or the user cancels, the model, the picture and
-// zoom_value keep the previous zoom.
+// Asks for the figure at another zoom: a stored one is counted again from
+// its list, one on the fly computed again.
 void apply_zoom(int zoom)
 {
-    Cchryzode& model = the_model();
-    model.set_zoom(zoom);
-    const work_end drawn = run_in_background([&] { return model.rerender(); });
-    if (drawn == work_end::done) {
-        zoom_value = zoom;
-        show_status();
-    } else {
-        model.set_zoom(zoom_value);
-        if (drawn == work_end::failed)
-            report_out_of_memory(model.compute_bytes());
-    }
-    update_zoom_in();
+    figure_settings f = state.wanted;
+    f.zoom = zoom;
+    ask_for_figure(f);
 }
 
-}
-
-void update_zoom_in()
+void cannot_zoom(const char* command, const char* why)
 {
-    const bool stored = !(the_model().type & on_the_fly);
-    zoom_menu[in_item].flags = stored && zoom_value >= zoom_ratio ? 0 : D_DISABLED;
+    char ratio[64];
+    uszprintf(ratio, sizeof ratio, "with the zoom 1:%d and the ratio %d:", state.wanted.zoom, state.zoom_ratio);
+    alert(command, ratio, why, "OK", nullptr, 0, 0);
+}
+
+}
+
+void update_figure_commands()
+{
+    const int figure = state.drawn ? 0 : D_DISABLED;
+    const bool stored = !(state.shown.type & on_the_fly);
+    zoom_menu[normal_item].flags = figure;
+    zoom_menu[value_item].flags = figure;
+    zoom_menu[ratio_item].flags = stored ? figure : D_DISABLED;
+    zoom_menu[out_item].flags = stored ? figure : D_DISABLED;
+    zoom_menu[in_item].flags = stored && state.shown.zoom >= state.zoom_ratio ? figure : D_DISABLED;
+    chryzode_menu[rerender_item].flags = figure;
+    file_menu[save_item].flags = figure;
 }
 
 int zoom_normal()
 {
     apply_zoom(1);
-    redraw_main();
     return D_O_K;
 }
 
 int zoom_change_value()
 {
     char text[edit_buffer_size(zoom_chars)];
-    const int exit = edit_number(zoom_value_dialog, text, zoom_value);
-    // The dialog's place is repainted before a recomputation that may take a while.
+    const int exit = edit_number(zoom_value_dialog, text, state.wanted.zoom);
     redraw_main();
     if (exit == ok_entry)
-        if (const int zoom = typed_number(zoom_value_dialog, text, "zoom", zoom_value))
+        if (const int zoom = typed_number(zoom_value_dialog, text, "zoom", state.wanted.zoom))
             apply_zoom(zoom);
     redraw_main();
     return D_O_K;
@@ -114,10 +116,10 @@ int zoom_change_value()
 int zoom_change_ratio()
 {
     char text[edit_buffer_size(ratio_chars)];
-    if (edit_number(zoom_ratio_dialog, text, zoom_ratio) == ok_entry)
-        if (const int ratio = typed_number(zoom_ratio_dialog, text, "ratio", zoom_ratio)) {
-            zoom_ratio = ratio;
-            update_zoom_in();
+    if (edit_number(zoom_ratio_dialog, text, state.zoom_ratio) == ok_entry)
+        if (const int ratio = typed_number(zoom_ratio_dialog, text, "ratio", state.zoom_ratio)) {
+            state.zoom_ratio = ratio;
+            update_figure_commands();
         }
     redraw_main();
     return D_O_K;
@@ -125,26 +127,25 @@ int zoom_change_ratio()
 
 int zoom_out()
 {
-    const std::int64_t product = std::int64_t(zoom_value) * zoom_ratio;
-    // A zoom past the int range is not a zoom: it stays as it is.
+    const std::int64_t product = std::int64_t(state.wanted.zoom) * state.zoom_ratio;
     if (product < INT_MIN || product > INT_MAX)
-        return D_O_K;
-    apply_zoom(int(product));
-    redraw_main();
+        cannot_zoom("Zoom Out", "the zoom would pass the largest one.");
+    else
+        apply_zoom(int(product));
     return D_O_K;
 }
 
 int zoom_in()
 {
     // The ratio is never 0 (its dialog refuses it). The most negative zoom
-    // divided by -1 has no int quotient, and a negative ratio longer than
-    // the zoom gives 0, no zoom: either way the zoom stays as it is.
-    if (zoom_value == INT_MIN && zoom_ratio == -1)
-        return D_O_K;
-    const int zoom = zoom_value / zoom_ratio;
-    if (zoom == 0)
-        return D_O_K;
-    apply_zoom(zoom);
-    redraw_main();
+    // divided by -1 has no int quotient, and a ratio longer than the zoom
+    // gives 0, no zoom.
+    const int zoom = state.wanted.zoom, ratio = state.zoom_ratio;
+    if (zoom == INT_MIN && ratio == -1)
+        cannot_zoom("Zoom In", "the zoom would pass the largest one.");
+    else if (zoom / ratio == 0)
+        cannot_zoom("Zoom In", "the zoom would be 0, which shows no figure.");
+    else
+        apply_zoom(zoom / ratio);
     return D_O_K;
 }

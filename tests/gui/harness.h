@@ -152,14 +152,16 @@ inline steps note_alert(std::string& into, bool shown = true)
 }
 
 struct figure {
-    int n, m, r, type, zoom;
+    double n;
+    int m, r, type, zoom;
 };
 // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
 inline steps new_figure(const figure& f)
 {
     const auto number = [](int entry, int value) { return fill(entry, 5, std::to_string(value).c_str()); };
     return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
-           push(f.type & on_the_fly ? 18 : 19) + number(5, f.n) + number(7, f.m) + number(11, f.zoom) +
+           push(f.type & on_the_fly ? 18 : 19) + fill(5, 12, multiplier_text(f.n).c_str()) + number(7, f.m) +
+           number(11, f.zoom) +
            (f.type & from_root ? number(9, f.r) : steps{}) + steps{ok};
 }
 
@@ -185,7 +187,7 @@ inline bool run_main_until(const std::function<bool()>& done, double seconds = 2
 inline bool typed(const steps& s, double seconds = 30)
 {
     type(s);
-    const auto taken = [] { return typist::queue.empty() && !keypressed() && main_window_active(); };
+    const auto taken = [] { return typist::queue.empty() && !keypressed() && main_window_active() && !figure_busy(); };
     return run_main_until([&] { return typist::gave_up || taken(); }, seconds) && !typist::gave_up;
 }
 
