@@ -11,6 +11,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -150,6 +151,29 @@ void sizes_and_modes()
     std::fflush(stdout);
 }
 
+// The animation of n as the program runs it: each frame the worker's
+// computation of the counts, then the painting, n stepping by 0.01 from 2,
+// complete mode, on the fly, 640x480. m = 3 shows what a frame costs beside
+// its pairs.
+void animation_frames()
+{
+    std::printf("\nAnimation frames, complete, on the fly, 640x480, n from 2 by 0.01: computation + painting\n");
+    std::printf("%6s %12s %12s %10s %6s\n", "m", "pairs", "ms/frame", "frames/s", "cores");
+    for (int m : {3, 1499, 5000, 10000}) {
+        auto model = make_model(640, 480, 2, m, 1, on_the_fly);
+        int frame = 0;
+        const timing t = best_time([&] {
+            for (int k = 0; k < 20; ++k) {
+                model->set(multiplier_after(2, 0.01, ++frame), m, 1, on_the_fly);
+                check(model->compute() && model->render(), "frame");
+            }
+        });
+        std::printf("%6d %12lld %12.3f %10.1f %6.2f\n", m, (long long)model->pairs(), t.wall / 20 * 1e3, 20 / t.wall,
+                    t.cores());
+        std::fflush(stdout);
+    }
+}
+
 void growth()
 {
     std::printf("\nGrowth of the fast path, complete, on the fly, 640x480, n = 2, zoom 1\n");
@@ -165,11 +189,16 @@ void growth()
 
 }
 
-int main()
+int main(int argc, char** argv)
 {
     if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0)
         return 1;
     set_color_depth(32);
+    // "frames": the animation frames alone, a quick look.
+    if (argc > 1 && std::string(argv[1]) == "frames") {
+        animation_frames();
+        return 0;
+    }
     double load[1] = {0};
     getloadavg(load, 1);
     std::printf("Fast path: %s, %u cores, load average %.2f at the start; n = 2, r = 1, zoom 1\n",
@@ -186,6 +215,7 @@ int main()
     std::printf("\nNew at the first values (n = 2, m = 1499, r = 1, from root, on the fly, 640x480):\n"
                 "calcul + render %.2f ms scalar, %.2f ms fast\n", s.wall * 1e3, f.wall * 1e3);
     sizes_and_modes();
+    animation_frames();
     growth();
     return 0;
 }

@@ -16,7 +16,9 @@
 namespace {
 
 struct figure {
-    int w, h, n, m, r, type, zoom;
+    int w, h;
+    double n;
+    int m, r, type, zoom;
 };
 
 std::unique_ptr<Cchryzode> model_of(const figure& f, bool fast = true)
@@ -65,6 +67,8 @@ TEST(Engine, KnownPicturesThroughEveryLoop)
         {{160, 120, 3, 1, 0, 0, 1}, 309550808958009125ull},
         {{160, 120, 300, 301, 0, 0, 3}, 2891308439445669914ull},
         {{1, 3, 7, 200, 1, 0, -1}, 17008749526579337236ull},
+        {{160, 120, 2.5, 301, 0, 0, 1}, 14658767117831905860ull},   // decimals: chords end between the points
+        {{160, 120, -2.37, 300, 0, 0, 2}, 6428943097523928786ull},
     };
     for (const auto& row : table)
         for (int mode : {on_the_fly, 0})
@@ -86,9 +90,11 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
     std::mt19937 random(20261207);
     const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     for (int k = 0; k < 7; ++k) {
-        figure f{in(1, 700), in(1, 500), in(2, 50), in(1500, 3000), 1, k % 3 ? 0 : from_root, in(-9, 9)};
+        figure f{in(1, 700), in(1, 500), double(in(2, 50)), in(1500, 3000), 1, k % 3 ? 0 : from_root, in(-9, 9)};
         if (k == 6)   // n = 1 at zoom 0: every crossing is the centre, mapped to NaN
             f = {f.w, f.h, 1, f.m, 1, 0, 0};
+        if (k == 4)   // chords that end between the points
+            f = {f.w, f.h, f.n + 0.37, f.m, 1, 0, f.zoom};
         SCOPED_TRACE(testing::Message() << f.w << "x" << f.h << " n=" << f.n << " m=" << f.m << " zoom=" << f.zoom);
         figure fly = f;
         fly.type |= on_the_fly;
@@ -170,7 +176,7 @@ TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)
         model->set(3, 57, 0, mode);
         model->set_zoom(2);
         ASSERT_TRUE(model->rerender());
-        EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, mode ? 3 : 2, mode ? 57 : 201, 0, mode, 2}));
+        EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, mode ? 3.0 : 2.0, mode ? 57 : 201, 0, mode, 2}));
     }
     // A map counted at another zoom is counted again, and a cancel then
     // leaves the picture and the flag, for the caller to clear.
@@ -213,6 +219,41 @@ TEST(Engine, Failures)
     }
     auto model = model_of({64, 48, 2, INT_MAX, 1, 0, 1});
     EXPECT_EQ(model->calcul_bytes(), UINT64_MAX);
+    // Refused from m alone, before the orbit of 2^31 - 1 residues is walked.
+    model->set(7, INT_MAX, 1, from_root | on_the_fly);
+    EXPECT_FALSE(model->calcul());
+}
+
+// Multipliers typed, written and stepped: the shortest exact text, and
+// steps that land on the decimal itself rather than near it.
+TEST(Engine, Multipliers)
+{
+    const struct {
+        const char* typed;
+        bool read;
+        double n;
+        const char* written;
+    } table[] = {
+        {"2", true, 2, "2"}, {"-7", true, -7, "-7"}, {"2.37", true, 2.37, "2.37"}, {"+.5", true, 0.5, "0.5"},
+        {"5.", true, 5, "5"}, {"2147483647", true, INT_MAX, "2147483647"}, {"-2147483647.5", false, 0, ""},
+        {"2147483648", false, 0, ""}, {"", false, 0, ""}, {"-", false, 0, ""}, {".", false, 0, ""},
+        {"1e3", false, 0, ""}, {"1.2.3", false, 0, ""}, {" 2", false, 0, ""}, {"2x", false, 0, ""},
+    };
+    for (const auto& row : table) {
+        double n = -1;
+        EXPECT_EQ(parse_multiplier(row.typed, n), row.read) << row.typed;
+        if (row.read) {
+            EXPECT_TRUE(n == row.n && multiplier_text(n) == row.written) << row.typed;
+        }
+    }
+    EXPECT_EQ(multiplier_after(2, 0.01, 37), 2.37);
+    EXPECT_EQ(multiplier_after(2.37, -0.01, 300), -0.63);
+    EXPECT_EQ(multiplier_after(-3, 1, 5), 2);
+    EXPECT_EQ(multiplier_text(multiplier_after(0.1, 0.2, 1)), "0.3");
+    EXPECT_TRUE(whole_multiplier(-2147483648.0) && !whole_multiplier(2.5) && !whole_multiplier(2147483648.0));
+    char text[128];
+    write_status(text, sizeof text, 2.37, 1499, 1, on_the_fly, 1);
+    EXPECT_STREQ(text, "Complete multiplication chryzode of n=2.37 in m=1499 ; zoom 1:1");
 }
 
 }

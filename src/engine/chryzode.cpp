@@ -149,18 +149,28 @@ bool orbit_chords(figure& f, double n, int m, int r, const std::atomic<bool>& ca
 }
 
 // Colour of a pixel hit `count` (>= 1) times: fg1 once, toward fg2 as the
-// count grows, by one over its square root. Colours are in the given depth.
+// count grows, by one over its square root. Colours are in the given depth,
+// each worked out once, when first needed.
 class ramp {
 public:
     ramp(int depth, int fg1, int fg2)
         : depth(depth), r1(getr_depth(depth, fg1)), g1(getg_depth(depth, fg1)), b1(getb_depth(depth, fg1)),
-          r2(getr_depth(depth, fg2)), g2(getg_depth(depth, fg2)), b2(getb_depth(depth, fg2))
+          r2(getr_depth(depth, fg2)), g2(getg_depth(depth, fg2)), b2(getb_depth(depth, fg2)),
+          top(makecol_depth(depth, r2, g2, b2)), colours(cached, unknown)
     {
-        for (int count = 1; count < cached; ++count)
-            colours[count] = compute(count);
     }
 
-    int operator()(int count) const { return count < cached ? colours[count] : compute(count); }
+    int operator()(int count)
+    {
+        // Past 255 * 255 hits the square root passes 255, every quotient
+        // below is less than 1 and truncates to 0: fg2 itself.
+        if (count >= cached)
+            return top;
+        int& colour = colours[std::size_t(count)];
+        if (colour == unknown)
+            colour = compute(count);
+        return colour;
+    }
 
 private:
     int compute(int count) const
@@ -173,10 +183,10 @@ private:
         return makecol_depth(depth, R, G, B);
     }
 
-    // Most pixels are hit a few times: their colours are worked out once.
-    static constexpr int cached = 1024;
-    const int depth, r1, g1, b1, r2, g2, b2;
-    int colours[cached];
+    static constexpr int cached = 255 * 255 + 1;
+    static constexpr int unknown = -1;   // no colour value is negative
+    const int depth, r1, g1, b1, r2, g2, b2, top;
+    std::vector<int> colours;
 };
 
 // Writing into the rows of a memory bitmap gives what putpixel gives when
@@ -207,19 +217,24 @@ void write_pixel(BITMAP* bmp, int depth, int x, int y, int colour)
 void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
 {
     const int depth = bitmap_color_depth(bmp);
-    const ramp colour(depth, fg1, fg2);
+    ramp colour(depth, fg1, fg2);
     const bool direct = writes_directly(bmp);
-    for (int x = 0; x < bmp->w; ++x) {
-        const int* const column = hits[x];
-        for (int y = 0; y < bmp->h; ++y) {
-            // The square root of a count is 0 for no hit alone.
-            if (column[y] == 0)
-                continue;
-            if (direct)
-                write_pixel(bmp, depth, x, y, colour(column[y]));
-            else
-                putpixel(bmp, x, y, colour(column[y]));
-        }
+    // The map is kept by columns and the bitmap by rows: a band of columns
+    // at a time reads and writes both along their lines.
+    constexpr int band = 16;
+    for (int x0 = 0; x0 < bmp->w; x0 += band) {
+        const int x1 = std::min(bmp->w, x0 + band);
+        for (int y = 0; y < bmp->h; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const int count = hits[x][y];
+                // The square root of a count is 0 for no hit alone.
+                if (count == 0)
+                    continue;
+                if (direct)
+                    write_pixel(bmp, depth, x, y, colour(count));
+                else
+                    putpixel(bmp, x, y, colour(count));
+            }
     }
 }
 

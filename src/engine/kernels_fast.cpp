@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <new>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -27,7 +28,7 @@ std::atomic<int> thread_setting{0};
 
 // Below this much work per thread, another thread costs more (its start and
 // its grid) than it saves.
-constexpr std::int64_t work_per_thread = std::int64_t(1) << 20;
+constexpr std::int64_t work_per_thread = std::int64_t(1) << 18;
 // Units per thread: enough for the threads to end together.
 constexpr std::int64_t units_per_thread = 16;
 // The cancel flag is looked at between units: a unit is a few milliseconds
@@ -146,18 +147,68 @@ void clamp_counts(std::uint32_t* cells, std::size_t n)
         cells[k] = std::min(cells[k], std::uint32_t(INT_MAX));
 }
 
-// Adds a private grid into hits, saturating at INT_MAX. Cells never hit are
-// left alone, so that the pages of a large map that nothing falls on stay
-// untouched.
-void add_grid(const std::uint32_t* cells, const pixel_map& map, int** hits)
+// Adds a private grid into hits, saturating at INT_MAX, and leaves it zero
+// again. Cells never hit are left alone, so that the pages of a large map
+// that nothing falls on stay untouched.
+void add_grid(std::uint32_t* cells, const pixel_map& map, int** hits)
 {
     for (int x = 0; x < map.w; ++x) {
-        const std::uint32_t* const column = cells + std::size_t(x) * std::size_t(map.h);
+        std::uint32_t* const column = cells + std::size_t(x) * std::size_t(map.h);
         for (int y = 0; y < map.h; ++y)
-            if (column[y] != 0)
+            if (column[y] != 0) {
                 hits[x][y] = int(std::min(std::int64_t(hits[x][y]) + column[y], std::int64_t(INT_MAX)));
+                column[y] = 0;
+            }
     }
 }
+
+using grid_ptr = std::unique_ptr<std::uint32_t[], free_deleter>;
+
+// Private grids kept zero from one count to the next of the same size, as
+// in an animation: a fresh grid costs a page fault for every page hit. Only
+// small ones are kept, not worth their memory otherwise.
+class grid_pool {
+public:
+    std::vector<grid_ptr> take(int threads, std::size_t cells)
+    {
+        std::vector<grid_ptr> grids;
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            if (cells == kept_cells)
+                while (!kept.empty() && int(grids.size()) < threads) {
+                    grids.push_back(std::move(kept.back()));
+                    kept.pop_back();
+                }
+        }
+        // Zero pages from calloc: only the pages that are hit are ever written.
+        while (int(grids.size()) < threads) {
+            grids.emplace_back(static_cast<std::uint32_t*>(std::calloc(cells, sizeof(std::uint32_t))));
+            if (!grids.back())
+                throw std::bad_alloc();
+        }
+        return grids;
+    }
+    // Grids that are all zero again.
+    void give_back(std::vector<grid_ptr> grids, std::size_t cells)
+    {
+        constexpr std::size_t largest_kept = std::size_t(1) << 22;
+        if (cells > largest_kept)
+            return;
+        std::lock_guard<std::mutex> hold(lock);
+        if (cells != kept_cells)
+            kept.clear();
+        kept_cells = cells;
+        for (grid_ptr& g : grids)
+            kept.push_back(std::move(g));
+    }
+
+private:
+    std::mutex lock;
+    std::vector<grid_ptr> kept;
+    std::size_t kept_cells = 0;
+};
+
+grid_pool pool;
 
 // True when the columns of hits lie one after the other, as a hit_map makes
 // them: the map is then a grid of its own.
@@ -169,10 +220,10 @@ bool one_block(int** hits, const pixel_map& map)
     return true;
 }
 
-// Runs count(unit, grid) over the units on private grids of the size of the
-// map, and adds them into hits, saturating at INT_MAX; one thread counts
-// straight into a map made in one block. False, with hits incomplete, when
-// cancelled.
+// Runs count(unit, grid) over the units on up to `threads` threads, each
+// counting into a private grid of the size of the map, added into hits at
+// the end, saturating at INT_MAX; the first counts straight into hits when
+// the map is made in one block. False, with hits incomplete, when cancelled.
 template <class Count>
 bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
                     const work_watch& watch, const Count& count)
@@ -188,37 +239,26 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     const bool power_of_two = map.divisor != 0 && std::fabs(std::frexp(map.divisor, &exponent)) == 0.5f;
     const float inverse = power_of_two ? 1.0f / map.divisor : 0.0f;
 
-    if (threads == 1 && one_block(hits, map)) {
-        static_assert(sizeof(int) == sizeof(std::uint32_t), "a count is read as its unsigned self");
-        const fast_detail::grid g{reinterpret_cast<std::uint32_t*>(hits[0]), true, map, inverse};
-        while (const unit* u = job.next()) {
-            if (watch.cancelled())
-                return false;
-            count(*u, g);
-        }
-        return !watch.cancelled();
-    }
-
+    // The first thread counts straight into a map made in one block, the
+    // others into private grids added into it at the end.
+    static_assert(sizeof(int) == sizeof(std::uint32_t), "a count is read as its unsigned self");
     const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
-    // Zero pages from calloc: only the pages that are hit are ever written.
-    std::vector<std::unique_ptr<std::uint32_t[], free_deleter>> grids(static_cast<std::size_t>(threads));
-    for (auto& g : grids) {
-        g.reset(static_cast<std::uint32_t*>(std::calloc(cells, sizeof(std::uint32_t))));
-        if (!g)
-            throw std::bad_alloc();
-    }
+    const bool into_map = one_block(hits, map);
+    std::vector<grid_ptr> grids = pool.take(threads - into_map, cells);
 
     const int started = run_workers(
         threads,
         [&](int worker) {
-            const fast_detail::grid g{grids[std::size_t(worker)].get(), false, map, inverse};
+            const fast_detail::grid g = into_map && worker == 0
+                                            ? fast_detail::grid{reinterpret_cast<std::uint32_t*>(hits[0]), true, map, inverse}
+                                            : fast_detail::grid{grids[std::size_t(worker - into_map)].get(), false, map, inverse};
             std::int64_t since_clamp = 0;
             while (const unit* u = job.next()) {
                 if (watch.cancelled()) {
                     job.stop();
                     return;
                 }
-                if (since_clamp + u->work > counts_between_clamps) {
+                if (!g.saturating && since_clamp + u->work > counts_between_clamps) {
                     clamp_counts(g.cells, cells);
                     since_clamp = 0;
                 }
@@ -228,10 +268,12 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
         },
         [&] { job.stop(); });
 
+    // The grids of a cancelled count are left as they are, and released.
     if (watch.cancelled())
         return false;
-    for (int k = 0; k < started; ++k)
-        add_grid(grids[std::size_t(k)].get(), map, hits);
+    for (int k = into_map; k < started; ++k)
+        add_grid(grids[std::size_t(k - into_map)].get(), map, hits);
+    pool.give_back(std::move(grids), cells);
     return true;
 }
 
