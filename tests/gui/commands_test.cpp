@@ -351,6 +351,9 @@ std::string command_state()
 TEST_F(gui, long_work_in_the_background)
 {
     main_dialog[status_bar_entry].proc = spying_status_bar_proc;
+    // The plain loops take minutes over 99999 chords on any machine: the
+    // work is still going when the progress shows.
+    the_model().set_fast(false);
     const figure first{3, 1201, 1, 0, 2};
     const struct {
         figure next;
@@ -419,7 +422,7 @@ TEST_F(gui, long_session)
         bool drawn = true;
         steps s = menu(KEY_C, 'r');
         if (command == 0) {
-            f = {in(-3, 9), in(0, 8) ? in(1, 300) : in(-5, 0), in(-99, 999), in(0, 3), in(-3, 6)};
+            f = {double(in(-3, 9)), in(0, 8) ? in(1, 300) : in(-5, 0), in(-99, 999), in(0, 3), in(-3, 6)};
             // A refused figure leaves the dialog open.
             const bool refused = f.m < 1 || f.zoom == 0;
             s = new_figure(f) + (refused ? steps{when(alert_showing), ok, when([] { return dialog_title() != ""; }), keystroke(27)} : steps{});
@@ -447,4 +450,119 @@ TEST_F(gui, long_session)
     EXPECT_EQ(main_dialog[view_entry].dp2, nullptr);
 }
 
+}
+
+namespace {
+
+steps shifted(int scancode, bool shift, std::function<bool()> taken)
+{
+    return {now([shift] { key_shifts = shift ? KB_SHIFT_FLAG : 0; }), press(scancode), when(std::move(taken)),
+            now([] { key_shifts = 0; })};
+}
+
+std::vector<std::string> statuses_drawn;
+int status_spy_proc(int msg, DIALOG* d, int c)
+{
+    if (msg == MSG_DRAW && (statuses_drawn.empty() || statuses_drawn.back() != static_cast<const char*>(d->dp)))
+        statuses_drawn.push_back(static_cast<const char*>(d->dp));
+    return d_textbox_proc(msg, d, c);
+}
+
+}
+
+// The arrows step the figure on screen, each step computed with the mode,
+// zoom and colours in use; keys that come faster than figures are computed
+// abandon the older ones.
+TEST_F(gui, keys_step_the_figure)
+{
+    const struct {
+        int scancode;
+        bool shift;
+        figure shown;
+    } table[] = {
+        {KEY_RIGHT, false, {3, 301, 0, on_the_fly, 2}},    {KEY_RIGHT, true, {3.01, 301, 0, on_the_fly, 2}},
+        {KEY_LEFT, true, {3, 301, 0, on_the_fly, 2}},      {KEY_LEFT, false, {2, 301, 0, on_the_fly, 2}},
+        {KEY_UP, false, {2, 302, 0, on_the_fly, 2}},       {KEY_DOWN, true, {2, 202, 0, on_the_fly, 2}},
+        {KEY_DOWN, true, {2, 102, 0, on_the_fly, 2}},      {KEY_DOWN, true, {2, 2, 0, on_the_fly, 2}},
+        {KEY_DOWN, true, {2, 1, 0, on_the_fly, 2}},        {KEY_UP, true, {2, 101, 0, on_the_fly, 2}},
+    };
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 2})));
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << "n " << row.shown.n << " m " << row.shown.m);
+        ASSERT_TRUE(typed(shifted(row.scancode, row.shift, [&] { return state.wanted.n == row.shown.n && state.wanted.m == row.shown.m; })));
+        std::string status;
+        const bitmap_ptr expected = engine_picture(row.shown, &status);
+        EXPECT_EQ(status_line(), status);
+        EXPECT_EQ(different_pixels(view(), expected.get()), 0);
+    }
+    // From a root, Shift steps n by whole numbers.
+    ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) +
+                      shifted(KEY_RIGHT, true, [] { return state.wanted.n == 3; })));
+    EXPECT_EQ(status_line(), "Multiplication chryzode of n=3 in m=1499, from root r=1 ; zoom 1:1");
+    // Ten steps while a large figure computes: only the last is drawn.
+    ASSERT_TRUE(typed(new_figure({2, 30000, 0, on_the_fly, 1})));
+    main_dialog[status_bar_entry].proc = status_spy_proc;
+    statuses_drawn.clear();
+    steps ten;
+    for (int k = 1; k <= 10; ++k)
+        ten = ten + steps{press(KEY_RIGHT), when([k] { return state.wanted.n == 2 + k; })};
+    ASSERT_TRUE(typed(ten, 60));
+    EXPECT_EQ(status_line(), "Complete multiplication chryzode of n=12 in m=30000 ; zoom 1:1");
+    int figures = 0;
+    for (const std::string& s : statuses_drawn)
+        figures += s.rfind("Complete", 0) == 0 && s != status_line();
+    EXPECT_LE(figures, 1) << testing::PrintToString(statuses_drawn);
+}
+
+// Space starts, pauses and resumes the animation of n; Escape stops it on
+// the figure on screen, which Rerender and the keys then work on.
+TEST_F(gui, animation)
+{
+    const auto animate = [](const char* step, const char* fps, const char* last, std::string* alert = nullptr) {
+        std::string ignored;
+        const bool refused = alert != nullptr;
+        return open_dialog(KEY_C, 'a', "Animation of n") + fill(5, 14, step) + fill(7, 2, fps) + fill(9, 14, last) +
+               steps{ok} + note_alert(refused ? *alert : ignored, refused) +
+               (refused ? steps{when([] { return dialog_title() != ""; }), keystroke(27)} : steps{});
+    };
+    const struct {
+        const char *step, *fps, *last, *refusal;
+    } refusals[] = {
+        {"0", "25", "", "The step of n is a number other than 0, such as 0.01 or -1."},
+        {"0.1", "25", "", "In from-root mode the step of n is a whole number."},   // the first figure's mode
+        {"2", "61", "", "The frames per second are a whole number from 1 to 60."},
+        {"2", "2x", "", "The frames per second are a whole number from 1 to 60."},
+        {"2", "25", "abc", "The last n is a number, such as 3.5, or empty for no end."},
+    };
+    for (const auto& row : refusals) {
+        std::string alert;
+        ASSERT_TRUE(typed(animate(row.step, row.fps, row.last, &alert)));
+        EXPECT_EQ(alert, std::string("Animation of n\n") + row.refusal + "\n") << row.step << " " << row.fps;
+    }
+    ASSERT_TRUE(typed(new_figure({2, 1499, 0, on_the_fly, 1}) + steps{keystroke(' ')}));
+    ASSERT_TRUE(run_main_until([] { return state.shown.n >= 2.05; }));
+    EXPECT_EQ(status_line().rfind("Animating n=2.0", 0), 0u) << status_line();
+    ASSERT_TRUE(typed({keystroke(' ')}));
+    const double paused_at = state.shown.n;
+    run_main_until([] { return false; }, 0.3);
+    EXPECT_EQ(state.shown.n, paused_at);
+    EXPECT_EQ(status_line(), "Paused at n=" + multiplier_text(paused_at) + " in m=1499 - Space resumes, Esc stops");
+    ASSERT_TRUE(typed({keystroke(' ')}));
+    ASSERT_TRUE(run_main_until([&] { return state.shown.n > paused_at + 0.02; }));
+    ASSERT_TRUE(typed({keystroke(27)}));
+    const figure stopped{state.shown.n, 1499, 0, on_the_fly, 1};
+    EXPECT_FALSE(state.anim.running);
+    std::string status;
+    bitmap_ptr expected = engine_picture(stopped, &status);
+    EXPECT_TRUE(status_line() == status && state.wanted.n == stopped.n);
+    EXPECT_EQ(different_pixels(view(), expected.get()), 0);
+    expect_figure(stopped);
+    // A step of 0.5 up to 4 at 5 frames a second ends on 4 by itself.
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1}) + animate("0.5", "5", "4") + steps{keystroke(' ')}));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(run_main_until([] { return !state.anim.running; }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(590)) << "4 frames, 0.2 s apart at least";
+    expected = engine_picture({4, 301, 0, on_the_fly, 1}, &status);
+    EXPECT_EQ(status_line(), status);
+    EXPECT_EQ(different_pixels(view(), expected.get()), 0);
 }
