@@ -1,9 +1,6 @@
 // The Colors command: the two figure colours and the background typed as
 // red, green and blue components, each row with a swatch that follows the
 // typing.
-#include <algorithm>
-
-#include "chryzode.h"
 #include "gui.h"
 
 namespace {
@@ -60,34 +57,60 @@ DIALOG color_dialog[] = {
 
 namespace {
 
+constexpr const char* component_rule = "Each colour component is a whole number from 0 to 255.";
+
+// The edit fields, row by row, named as the dialog shows them.
+const std::vector<number_field> component_fields = {
+    /* entry  label           judge             rule */
+    { 9,      "Color 1 R",    colour_component, component_rule },
+    { 11,     "Color 1 V",    colour_component, component_rule },
+    { 13,     "Color 1 B",    colour_component, component_rule },
+    { 16,     "Color 2 R",    colour_component, component_rule },
+    { 18,     "Color 2 V",    colour_component, component_rule },
+    { 20,     "Color 2 B",    colour_component, component_rule },
+    { 23,     "Background R", colour_component, component_rule },
+    { 25,     "Background V", colour_component, component_rule },
+    { 27,     "Background B", colour_component, component_rule },
+};
+
 char* field(int k) { return color_string + k * field_size; }
 
-// A typed component as a colour component: what lies outside 0..255 is
-// brought to the nearest end, so that makecol never sees it.
-int component(int k)
+void write_row(int row, rgb colour)
 {
-    return std::clamp(read_number(field(k)), 0, 255);
+    uszprintf(field(3 * row + 0), field_size, "%d", colour.r);
+    uszprintf(field(3 * row + 1), field_size, "%d", colour.g);
+    uszprintf(field(3 * row + 2), field_size, "%d", colour.b);
 }
 
-// Writes a colour's components into the three fields of a row.
-void write_row(int row, int color)
+// The colour of a row's fields; false while one of them is not a component.
+bool read_row(int row, rgb& colour)
 {
-    uszprintf(field(3 * row + 0), field_size, "%d", getr(color));
-    uszprintf(field(3 * row + 1), field_size, "%d", getg(color));
-    uszprintf(field(3 * row + 2), field_size, "%d", getb(color));
+    int* const components[] = {&colour.r, &colour.g, &colour.b};
+    for (int i = 0; i < 3; ++i) {
+        if (colour_component(field(3 * row + i)) != verdict::taken)
+            return false;
+        *components[i] = read_number(field(3 * row + i));
+    }
+    return true;
 }
 
 }
 
-// A swatch: the colour of its row's three fields, kept in its bg.
+// A swatch: the colour of its row's three fields, or a cross while they do
+// not make one.
 int d_rgbbox_proc(int msg, DIALOG* d, int)
 {
     if (msg != MSG_DRAW)
         return D_O_K;
-    const int row = d->d1;
-    d->bg = makecol(component(3 * row + 0), component(3 * row + 1), component(3 * row + 2));
-    rectfill(screen, d->x + 1, d->y + 1, d->x + d->w - 2, d->y + d->h - 2, d->bg);
-    rect(screen, d->x, d->y, d->x + d->w - 1, d->y + d->h - 1, d->fg);
+    rgb colour;
+    const bool whole = read_row(d->d1, colour);
+    const int x2 = d->x + d->w - 1, y2 = d->y + d->h - 1;
+    rectfill(screen, d->x + 1, d->y + 1, x2 - 1, y2 - 1, whole ? makecol(colour.r, colour.g, colour.b) : gui_bg_color);
+    if (!whole) {
+        line(screen, d->x, d->y, x2, y2, d->fg);
+        line(screen, d->x, y2, x2, d->y, d->fg);
+    }
+    rect(screen, d->x, d->y, x2, y2, d->fg);
     return D_O_K;
 }
 
@@ -104,18 +127,15 @@ int d_rgbedit_proc(int msg, DIALOG* d, int c)
 
 int change_color()
 {
-    static int fg1 = makecol(255, 0, 0);
-    static int fg2 = makecol(255, 255, 0);
-    static int bg = makecol(0, 0, 0);
-    write_row(0, fg1);
-    write_row(1, fg2);
-    write_row(2, bg);
-    if (run_dialog(color_dialog) == ok_entry) {
-        // Each swatch computed its colour from the fields when it was last drawn.
-        fg1 = color_dialog[first_swatch + 0].bg;
-        fg2 = color_dialog[first_swatch + 1].bg;
-        bg = color_dialog[first_swatch + 2].bg;
-        the_model().set_colors(fg1, fg2, bg);
+    write_row(0, state.shown.fg1);
+    write_row(1, state.shown.fg2);
+    write_row(2, state.shown.bg);
+    if (run_number_dialog(color_dialog, component_fields) == ok_entry) {
+        rgb fg1{}, fg2{}, bg{};
+        read_row(0, fg1);
+        read_row(1, fg2);
+        read_row(2, bg);
+        recolour_figure(fg1, fg2, bg);
     }
     redraw_main();
     return D_O_K;

@@ -98,8 +98,6 @@ int save_chryzode()
     // quarter of it less one character: 191 characters of up to 4 bytes.
     static char directory[4 * (directory_chars + 1)];
     static char filename[edit_buffer_size(name_chars)] = ".bmp";
-    char confirmed[sizeof directory];
-    ustrzcpy(confirmed, sizeof confirmed, directory);
     // A lone filter would be taken for a default extension and appended to a
     // typed directory ("/a/b./+d"); the ';' makes it a list.
     if (file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300)) {
@@ -108,9 +106,6 @@ int save_chryzode()
         // ".bmp". A refused name is asked for again, in the same directory.
         while (run_dialog(save_chryzode_dialog, name_entry) == ok_entry && !save_as(directory, filename)) {
         }
-    } else {
-        // The next save offers the directory last chosen, not the one left.
-        ustrzcpy(directory, sizeof directory, confirmed);
     }
     redraw_main();
     return D_O_K;

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int title_entry = 1, number_entry = 5;  // of both dialogs
+constexpr int number_entry = 5;  // of both dialogs
 // Zoom Out reaches every int, -2147483648 included.
 constexpr int zoom_chars = 11;
 constexpr int ratio_chars = 3;
@@ -40,28 +40,17 @@ DIALOG zoom_ratio_dialog[] = {
 
 namespace {
 
-// Runs a one-number dialog whose field shows value; text must hold
+// Runs a one-number dialog whose field offers value; text must hold
 // edit_buffer_size of the field's limit, which every value it is given fits.
-int edit_number(DIALOG* dialog, char* text, int value)
+// True after OK with a number the field takes, then in value.
+bool edit_number(DIALOG* dialog, char* text, int& value, const number_field& field)
 {
     uszprintf(text, dialog[number_entry].d1 + 1, "%d", value);
     dialog[number_entry].dp = text;
-    return run_dialog(dialog);
-}
-
-// The number typed into a one-number dialog. Zoom In divides by the ratio
-// and a zoom of 0 shows no figure: a 0 is refused, and the user told that
-// the value stays `kept`.
-int typed_number(DIALOG* dialog, const char* text, const char* noun, int kept)
-{
-    const int typed = read_number(text);
-    if (typed == 0) {
-        char cannot[64], stays[64];
-        uszprintf(cannot, sizeof cannot, "A %s of 0 cannot be used.", noun);
-        uszprintf(stays, sizeof stays, "The %s stays %d.", noun, kept);
-        alert(static_cast<const char*>(dialog[title_entry].dp), cannot, stays, "OK", nullptr, 0, 0);
-    }
-    return typed;
+    if (run_number_dialog(dialog, {field}) != ok_entry)
+        return false;
+    value = read_number(text);
+    return true;
 }
 
 // Asks for the figure at another zoom: a stored one is counted again from
@@ -104,11 +93,12 @@ int zoom_normal()
 int zoom_change_value()
 {
     char text[edit_buffer_size(zoom_chars)];
-    const int exit = edit_number(zoom_value_dialog, text, state.wanted.zoom);
+    int zoom = state.wanted.zoom;
+    const bool typed = edit_number(zoom_value_dialog, text, zoom,
+                                   {number_entry, "zoom", nonzero_int, "The zoom is a whole number other than 0."});
     redraw_main();
-    if (exit == ok_entry)
-        if (const int zoom = typed_number(zoom_value_dialog, text, "zoom", state.wanted.zoom))
-            apply_zoom(zoom);
+    if (typed)
+        apply_zoom(zoom);
     redraw_main();
     return D_O_K;
 }
@@ -116,11 +106,10 @@ int zoom_change_value()
 int zoom_change_ratio()
 {
     char text[edit_buffer_size(ratio_chars)];
-    if (edit_number(zoom_ratio_dialog, text, state.zoom_ratio) == ok_entry)
-        if (const int ratio = typed_number(zoom_ratio_dialog, text, "ratio", state.zoom_ratio)) {
-            state.zoom_ratio = ratio;
-            update_figure_commands();
-        }
+    // Zoom In divides by the ratio.
+    if (edit_number(zoom_ratio_dialog, text, state.zoom_ratio,
+                    {number_entry, "ratio", nonzero_int, "The ratio is a whole number other than 0."}))
+        update_figure_commands();
     redraw_main();
     return D_O_K;
 }
