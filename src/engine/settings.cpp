@@ -63,7 +63,7 @@ std::string multiplier_text(double n)
     return std::string(text, std::to_chars(text, text + sizeof text, n).ptr);
 }
 
-bool parse_multiplier(const std::string& text, double& n)
+bool parse_decimal(const std::string& text, double& value)
 {
     std::size_t k = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
     int digits = 0, points = 0;
@@ -77,8 +77,14 @@ bool parse_multiplier(const std::string& text, double& n)
     }
     if (digits == 0 || points > 1)
         return false;
-    const double value = std::strtod(text.c_str(), nullptr);
-    if (!(std::fabs(value) <= double(INT_MAX)))
+    value = std::strtod(text.c_str(), nullptr);
+    return true;
+}
+
+bool parse_multiplier(const std::string& text, double& n)
+{
+    double value;
+    if (!parse_decimal(text, value) || !(std::fabs(value) <= double(INT_MAX)))
         return false;
     n = value;
     return true;

@@ -42,9 +42,11 @@ void write_status(char* text, int size, double n, int m, int r, int type, int zo
 bool whole_multiplier(double n);
 // n in its shortest exact form: "2", "-7", "2.37".
 std::string multiplier_text(double n);
-// Reads a multiplier: an optional sign, digits and at most one decimal point
-// with digits on at least one side, nothing else, of magnitude within the int
-// range. False for anything else.
+// Reads a decimal number: an optional sign, digits and at most one decimal
+// point with digits on at least one side, nothing else. False for anything
+// else.
+bool parse_decimal(const std::string& text, double& value);
+// Reads a multiplier: a decimal number of magnitude within the int range.
 bool parse_multiplier(const std::string& text, double& n);
 // start + steps * step, rounded to the decimal places of start and step, so
 // that 2 + 37 steps of 0.01 give exactly the double nearest 2.37 rather than

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "chryzode.h"
 #include "gui.h"
@@ -165,7 +166,7 @@ namespace {
 constexpr int number_chars = 14, fps_chars = 2;
 char step_text[edit_buffer_size(number_chars)], fps_text[edit_buffer_size(fps_chars)],
     last_text[edit_buffer_size(number_chars)];
-constexpr int step_field = 5, fps_field = 7, last_field = 9;
+constexpr int step_entry = 5, fps_entry = 7, last_entry = 9;
 }
 
 DIALOG animate_dialog[] = {
@@ -187,41 +188,47 @@ DIALOG animate_dialog[] = {
 
 namespace {
 
-// The typed settings into a, or the reason they are refused.
-const char* read_animation(animation& a, bool from_root_mode)
+// The step is whole from a root, where n is.
+bool from_root_steps = false;
+
+verdict step_field(const char* text)
 {
-    double step, fps, last = 0;
-    if (!parse_multiplier(step_text, step) || step == 0)
-        return "The step of n is a number other than 0, such as 0.01 or -1.";
-    if (from_root_mode && !whole_multiplier(step))
-        return "In from-root mode the step of n is a whole number.";
-    if (!parse_multiplier(fps_text, fps) || !whole_multiplier(fps) || fps < 1 || fps > 60)
-        return "The frames per second are a whole number from 1 to 60.";
-    const bool has_last = *last_text != '\0';
-    if (has_last && !parse_multiplier(last_text, last))
-        return "The last n is a number, such as 3.5, or empty for no end.";
-    (from_root_mode ? a.step_from_root : a.step_complete) = step;
-    a.fps = int(fps);
-    a.has_last = has_last;
-    a.last = last;
-    return nullptr;
+    return judge_decimal(text, [](double step) { return step != 0 && (!from_root_steps || whole_multiplier(step)); });
 }
+
+verdict fps_field(const char* text)
+{
+    return judge_decimal(text, [](double fps) { return whole_multiplier(fps) && fps >= 1 && fps <= 60; });
+}
+
+verdict last_field(const char* text)
+{
+    double last;
+    return !*text || read_decimal_number(text, last) ? verdict::taken : verdict::not_a_number;
+}
+
+const std::vector<number_field> animate_fields = {
+    {step_entry, "step of n", step_field, "The step is a number other than 0, such as 0.01 or -1, whole from a root."},
+    {fps_entry, "frames/s", fps_field, "The frames per second are a whole number from 1 to 60."},
+    {last_entry, "last n", last_field, "The last n is a number, such as 3.5, or empty for no end."},
+};
 
 }
 
 int animate_settings()
 {
-    const bool from_root_mode = state.wanted.type & from_root;
+    from_root_steps = state.wanted.type & from_root;
     animation& a = state.anim;
-    uszprintf(step_text, sizeof step_text, "%s", multiplier_text(animation_step(state.wanted)).c_str());
+    double& step = from_root_steps ? a.step_from_root : a.step_complete;
+    uszprintf(step_text, sizeof step_text, "%s", multiplier_text(step).c_str());
     uszprintf(fps_text, sizeof fps_text, "%d", a.fps);
     uszprintf(last_text, sizeof last_text, "%s", a.has_last ? multiplier_text(a.last).c_str() : "");
-    // A refusal opens the dialog again on what was typed.
-    while (run_dialog(animate_dialog) == ok_entry) {
-        const char* refusal = read_animation(a, from_root_mode);
-        if (!refusal)
-            break;
-        alert("Animation of n", refusal, nullptr, "OK", nullptr, 0, 0);
+    if (run_number_dialog(animate_dialog, animate_fields) == ok_entry) {
+        double fps;
+        read_decimal_number(step_text, step);
+        read_decimal_number(fps_text, fps);
+        a.fps = int(fps);
+        a.has_last = read_decimal_number(last_text, a.last);
     }
     redraw_main();
     return D_O_K;

@@ -163,6 +163,10 @@ int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields,
 // False for any other text, empty text included. A number far outside the
 // int range comes out as far outside, never wrapped.
 bool read_whole_number(const char* text, long long& value);
+// A number with decimals as typed: blanks, parse_decimal's form, blanks.
+bool read_decimal_number(const char* text, double& value);
+// The judge of a number with decimals that takes what `takes` takes.
+verdict judge_decimal(const char* text, bool (*takes)(double value));
 // Judges of whole numbers: any int, from 0 to 255, other than 0, 1 or more.
 verdict any_int(const char* text);
 verdict colour_component(const char* text);

@@ -1,6 +1,9 @@
 // The New chryzode dialog, which sets the figure's parameters, and the
 // Rerender command.
+#include <climits>
+#include <cmath>
 #include <initializer_list>
+#include <vector>
 
 #include "chryzode.h"
 #include "gui.h"
@@ -13,7 +16,7 @@ constexpr int slot_size = edit_buffer_size(n_chars);
 constexpr int n_slot = 0, m_slot = 1, r_slot = 2, zoom_slot = 3;
 
 // Entries of new_dialog.
-constexpr int r_label = 8, r_field = 9;
+constexpr int n_field = 5, m_field = 7, r_label = 8, r_field = 9, zoom_field = 11;
 constexpr int from_root_button = 14, complete_button = 15, on_the_fly_button = 18, stored_button = 19;
 
 }
@@ -96,49 +99,48 @@ void offer(const figure_settings& f)
 
 // Runs the dialog, showing the r field exactly while "From root" is
 // selected; the index of the object that closed it.
-int run_new_dialog()
+int run_new_dialog(DIALOG* dialog, int focus)
 {
     show_r(selected(from_root_button));
-    set_dialog_color(new_dialog, gui_fg_color, gui_bg_color);
-    centre_dialog(new_dialog);
-    DIALOG_PLAYER* player = init_dialog(new_dialog, -1);
+    set_dialog_color(dialog, gui_fg_color, gui_bg_color);
+    centre_dialog(dialog);
+    DIALOG_PLAYER* player = init_dialog(dialog, focus);
     int modes = selected_modes();
     while (update_dialog(player)) {
         const int now = selected_modes();
         if ((now ^ modes) & from_root) {
             show_r(now & from_root);
-            dialog_message(new_dialog, MSG_DRAW, 0, nullptr);
+            dialog_message(dialog, MSG_DRAW, 0, nullptr);
         }
         modes = now;
     }
     return shutdown_dialog(player);
 }
 
-// A whole number of the int range, typed alone.
-bool read_whole(const char* text, int& value)
+// n has decimals only in complete mode, which the dialog shows.
+verdict multiplier_field(const char* text)
 {
-    double number;
-    if (!parse_multiplier(text, number) || !whole_multiplier(number))
-        return false;
-    value = int(number);
-    return true;
+    return judge_decimal(text, [](double n) {
+        return selected(from_root_button) ? whole_multiplier(n) : std::fabs(n) <= double(INT_MAX);
+    });
 }
 
-// The typed figure into f, or why it is refused.
-const char* read_typed(figure_settings& f)
+const std::vector<number_field> new_fields = {
+    {n_field, "n", multiplier_field, "n is a number such as 2 or 2.37, a whole number from a root."},
+    {m_field, "m", positive_int, "m, the number of points, is a whole number from 1."},
+    {r_field, "r", any_int, "r is a whole number."},
+    {zoom_field, "zoom", nonzero_int, "The zoom is a whole number other than 0."},
+};
+
+// The figure typed, in the figure it changes.
+void read_typed(figure_settings& f)
 {
+    read_decimal_number(slot(n_slot), f.n);
+    f.m = read_number(slot(m_slot));
+    if (selected(from_root_button))
+        f.r = read_number(slot(r_slot));
+    f.zoom = read_number(slot(zoom_slot));
     f.type = selected_modes();
-    if (!parse_multiplier(slot(n_slot), f.n))
-        return "n is not a number, such as 2 or 2.37.";
-    if ((f.type & from_root) && !whole_multiplier(f.n))
-        return "n is a whole number in from-root mode.";
-    if (!read_whole(slot(m_slot), f.m) || f.m < 1)
-        return "m, the number of points, is a whole number from 1.";
-    if ((f.type & from_root) && !read_whole(slot(r_slot), f.r))
-        return "r is not a whole number.";
-    if (!read_whole(slot(zoom_slot), f.zoom) || f.zoom == 0)
-        return "zoom is a whole number other than 0.";
-    return nullptr;
 }
 
 }
@@ -147,19 +149,13 @@ int new_chryzode()
 {
     offer(state.has_refused ? state.refused : state.wanted);
     state.has_refused = false;
-    figure_settings f = state.wanted;
-    // A refusal opens the dialog again on what was typed.
-    for (;;) {
-        const int closed_by = run_new_dialog();
-        redraw_main();
-        if (closed_by != ok_entry)
-            return D_O_K;
-        const char* refusal = read_typed(f);
-        if (!refusal)
-            break;
-        alert("New chryzode", refusal, nullptr, "OK", nullptr, 0, 0);
+    const int closed_by = run_number_dialog(new_dialog, new_fields, run_new_dialog);
+    redraw_main();
+    if (closed_by == ok_entry) {
+        figure_settings f = state.wanted;
+        read_typed(f);
+        ask_for_figure(f);
     }
-    ask_for_figure(f);
     return D_O_K;
 }
 

@@ -58,6 +58,23 @@ bool read_whole_number(const char* text, long long& value)
     return true;
 }
 
+bool read_decimal_number(const char* text, double& value)
+{
+    const char* begin = skip_blanks(text);
+    const char* end = begin;
+    while (*end && !is_blank(*end))
+        ++end;
+    return !*skip_blanks(end) && parse_decimal(std::string(begin, end), value);
+}
+
+verdict judge_decimal(const char* text, bool (*takes)(double value))
+{
+    double value;
+    if (!read_decimal_number(text, value))
+        return verdict::not_a_number;
+    return takes(value) ? verdict::taken : verdict::refused;
+}
+
 verdict any_int(const char* text) { return judge(text, in_int); }
 verdict colour_component(const char* text) { return judge(text, [](long long v) { return v >= 0 && v <= 255; }); }
 verdict nonzero_int(const char* text) { return judge(text, [](long long v) { return in_int(v) && v != 0; }); }
