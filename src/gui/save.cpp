@@ -98,6 +98,13 @@ int save_chryzode()
     // quarter of it less one character: 191 characters of up to 4 bytes.
     static char directory[4 * (directory_chars + 1)];
     static char filename[edit_buffer_size(name_chars)] = ".bmp";
+    // After a mode change whose drawing was cancelled, the view shows no
+    // figure: nothing the status line could name would be saved.
+    if (!state.on_screen) {
+        alert("No figure is drawn at this size to be saved:", "Chryzode > Rerender draws it.", nullptr, "OK", nullptr,
+              0, 0);
+        return D_O_K;
+    }
     // A lone filter would be taken for a default extension and appended to a
     // typed directory ("/a/b./+d"); the ';' makes it a list.
     if (file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300)) {

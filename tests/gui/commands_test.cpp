@@ -249,6 +249,16 @@ TEST_F(gui, graphics_mode)
         EXPECT_TRUE(bar.x == 0 && bar.y == row.h - 20 && bar.w == row.w && bar.h == 20);
         expect_figure(f);   // drawn again at the new size
     }
+    // A figure that cannot be drawn again at the new size leaves no picture
+    // under its name, and nothing to save.
+    std::string alert, refusal;
+    ASSERT_TRUE(typed(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME)} +
+                      steps{now([] { refuse_arrays = true; }), ok} + note_alert(alert) +
+                      steps{now([] { refuse_arrays = false; })} + menu(KEY_F, 's') + note_alert(refusal)));
+    EXPECT_EQ(alert.rfind("This figure is too large.", 0), 0u) << alert;
+    EXPECT_EQ(status_line(), "No figure at this size: Chryzode > Rerender draws it");
+    EXPECT_EQ(refusal, "No figure is drawn at this size to be saved:\nChryzode > Rerender draws it.\n");
+    expect_figure(f, false);
 }
 
 TEST_F(gui, save_image)
