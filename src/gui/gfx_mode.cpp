@@ -83,7 +83,7 @@ void restore(const screen_mode& previous)
 // the screen. False, with nothing changed, when there is no memory for it.
 bool fit_view_to_screen()
 {
-    BITMAP* bitmap = create_bitmap(SCREEN_W, SCREEN_H);
+    BITMAP* bitmap = create_view_bitmap(SCREEN_W, SCREEN_H);
     if (!bitmap)
         return false;
     Cchryzode& model = the_model();
