@@ -1,6 +1,8 @@
 // quorvane-render, run as a program: its pictures against the engine's, its
 // files, its refusals and its ends.
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -15,17 +17,7 @@
 
 namespace {
 
-struct figure {
-    int w, h, n, m, r, type, zoom;
-};
-
-std::unique_ptr<Cchryzode> model_of(const figure& f)
-{
-    auto model = std::make_unique<Cchryzode>(create_bitmap(f.w, f.h));
-    model->set(f.n, f.m, f.r, f.type);
-    model->set_zoom(f.zoom);
-    return model;
-}
+namespace fs = std::filesystem;
 
 std::uint64_t fingerprint(BITMAP* b)   // FNV-1a over the pixels
 {
@@ -36,64 +28,207 @@ std::uint64_t fingerprint(BITMAP* b)   // FNV-1a over the pixels
     return h;
 }
 
-std::uint64_t picture(const figure& f)
+struct figure {
+    int w, h;
+    double n;
+    int m, r, type, zoom;
+};
+
+std::uint64_t picture(const figure& f, rgb fg1 = {255, 0, 0}, rgb fg2 = {255, 255, 0}, rgb bg = {0, 0, 0})
 {
-    auto model = model_of(f);
-    EXPECT_TRUE(model->calcul() && model->render());
-    return fingerprint(model->bmp);
+    Cchryzode model(create_bitmap(f.w, f.h));
+    set_figure(model, {f.n, f.m, f.r, f.type, f.zoom, fg1, fg2, bg});
+    EXPECT_TRUE(model.calcul() && model.render());
+    return fingerprint(model.bmp);
 }
 
-// quorvane-render's pictures against the engine's, in every format.
-TEST(Render, Pictures)
-{
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("quorvane-engine-test-" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir / "refused");
-    const auto run = [&](const std::string& options, const char* in = "") {
-        const int status = std::system(("cd " + (dir / in).string() + " && " RENDER_TOOL " " + options + " 2>/dev/null").c_str());
+// A scratch folder per test, open to the unprivileged user some rows run as.
+class Render : public testing::Test {
+protected:
+    const fs::path dir = fs::temp_directory_path() / ("quorvane-render-test-" + std::to_string(getpid()));
+    void SetUp() override
+    {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::ofstream(dir / "errors").flush();
+        for (const char* name : {"", "errors"})
+            fs::permissions(dir / name, fs::perms::all);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // The exit status of a shell command run in the folder; the renderer
+    // is $R.
+    int shell(const std::string& command)
+    {
+        const int status = std::system(("cd " + dir.string() + " || exit 99; R=" RENDER_TOOL "; " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    const auto loaded = [&](const std::string& name) {
-        BITMAP* b = name == "p" ? load_bmp((dir / name).c_str(), nullptr) : load_bitmap((dir / name).c_str(), nullptr);
+    }
+    int run(const std::string& options) { return shell("$R " + options + " 2>>errors"); }
+    std::uint64_t loaded(const std::string& name)
+    {
+        const std::string path = (dir / name).string();
+        BITMAP* b = fs::path(name).has_extension() ? load_bitmap(path.c_str(), nullptr) : load_bmp(path.c_str(), nullptr);
         const std::uint64_t print = b ? fingerprint(b) : 0;
         destroy_bitmap(b);
         return print;
-    };
-    const auto drawn = [&](const std::string& options, const std::string& name = "p.bmp") {
-        EXPECT_EQ(run("-o " + name + " " + options), 0);
+    }
+    std::uint64_t drawn(const std::string& options, const std::string& name = "p.bmp")
+    {
+        EXPECT_EQ(run("-o " + name + " " + options), 0) << options;
         return loaded(name);
+    }
+    std::string errors()
+    {
+        std::ifstream in(dir / "errors");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+const int root = from_root | on_the_fly;
+
+// The engine's pictures, whatever the options that lead to them.
+TEST_F(Render, Pictures)
+{
+    const struct {
+        const char* options;
+        figure f;
+    } cases[] = {
+        {"", {640, 480, 2, 1499, 1, root, 1}},
+        {"--complete --on-the-fly -m 31 --size 64x48", {64, 48, 2, 31, 0, on_the_fly, 1}},
+        // Any r, by its residue, as in the New dialog; and m = 1 with the default r.
+        {"-n 3 -m 301 -r 502 --size 64x48", {64, 48, 3, 301, 201, root, 1}},
+        {"-n 3 -m 301 -r -100 --size 64x48", {64, 48, 3, 301, 201, root, 1}},
+        {"-m 1 --size 64x48", {64, 48, 2, 1, 0, root, 1}},
+        {"-n 2.37 -m 301 --complete --size 64x48", {64, 48, 2.37, 301, 1, on_the_fly, 1}},
+        {"-n -0.5 -m 301 --complete --stored --size 64x48", {64, 48, -0.5, 301, 1, 0, 1}},
     };
-    EXPECT_EQ(drawn(""), picture({640, 480, 2, 1499, 1, from_root | on_the_fly, 1}));
-    EXPECT_EQ(drawn("--complete --on-the-fly -m 31 --size 64x48"), picture({64, 48, 2, 31, 0, on_the_fly, 1}));
-    auto model = model_of({150, 260, 5, 211, 7, from_root, -3});
-    model->set_colors(makecol(10, 20, 30), makecol(200, 100, 50), makecol(0, 0, 64));
-    ASSERT_TRUE(model->calcul() && model->render());
+    for (const auto& c : cases)
+        EXPECT_EQ(drawn(c.options), picture(c.f)) << c.options;
     EXPECT_EQ(drawn("-n 5 -m 211 -r 7 --zoom -3 --size 150x260 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored"),
-              fingerprint(model->bmp));
-    // The format by the extension, whatever its case, read back by its own reader.
-    const std::uint64_t small = picture({64, 48, 2, 301, 1, from_root | on_the_fly, 1});
-    for (const char* name : {"p.bmp", "p.PNG", "p.pcx", "p.Tga", "p"})
+              picture({150, 260, 5, 211, 7, from_root, -3}, {10, 20, 30}, {200, 100, 50}, {0, 0, 64}));
+}
+
+// Every format, by the extension whatever its case, read back by its own
+// reader and by ImageMagick, is the PNG's picture; so is standard output.
+TEST_F(Render, Formats)
+{
+    const std::uint64_t small = picture({64, 48, 2, 301, 1, root, 1});
+    for (const char* name : {"p.png", "p.bmp", "p.PCX", "p.Tga", "p"}) {
         EXPECT_EQ(drawn("-m 301 --size 64x48", name), small) << name;
-    EXPECT_TRUE(run("-m 301 --size 64x48 -o - --format png >out.png") == 0 && loaded("out.png") == small) << "-o - --format";
+        EXPECT_EQ(shell(std::string("compare -metric AE p.png ") + name + " null: 2>/dev/null"), 0) << name;
+    }
+    EXPECT_EQ(run("-m 301 --size 64x48 -o - --format tga >out.tga"), 0);
+    EXPECT_EQ(loaded("out.tga"), small);
+    // Opaque, which a TGA with an alpha channel of 0 was not.
+    EXPECT_EQ(shell("[ \"$(identify -format %A p.Tga)\" != True ]"), 0);
+}
+
+// The files of a run of frames: named by n while every n is whole, else
+// numbered from 0; a failure after some frames keeps them and says 1.
+TEST_F(Render, Frames)
+{
     EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
     for (int n : {2, 5, 8})
-        EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"),
-                  picture({64, 48, n, 301, 1, from_root | on_the_fly, 1}));
-    // Refused before any work: no file.
-    for (const char* options : {"-o x.jpg", "-o x.bmp --format png", "-o f%d.png --frames 1:3:0", "-o f.png --frames 1:2",
-                                "-o f%s.png --frames 1:2", "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp", "--bogus",
-                                "extra", "-n 2x", "-n 2147483648", "-m 0", "-r 1499", "-r 3 --complete", "--size 0x480",
-                                "--fg1 256,0,0", "-o missing/x.bmp", "-o /dev/null"})
-        EXPECT_EQ(run(options, "refused"), 2) << options;
-    EXPECT_TRUE(fs::is_empty(dir / "refused"));
-    // A private file through a link stays private.
-    std::ofstream(dir / "real.png") << "old";
-    fs::permissions(dir / "real.png", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink("real.png", dir / "link.png");
-    EXPECT_EQ(drawn("-m 301 --size 64x48", "link.png"), small);
-    EXPECT_TRUE(fs::is_symlink(dir / "link.png") && fs::status(dir / "real.png").permissions() == (fs::perms::owner_read | fs::perms::owner_write));
-    fs::remove_all(dir);
+        EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"), picture({64, 48, double(n), 301, 1, root, 1}));
+    EXPECT_EQ(run("-m 301 --complete --size 64x48 --frames 2.3:2.5:0.1 -o g%d.png"), 0);
+    const double ns[] = {2.3, 2.4, 2.5};
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(loaded("g" + std::to_string(k) + ".png"), picture({64, 48, ns[k], 301, 1, on_the_fly, 1})) << k;
+    EXPECT_FALSE(fs::exists(dir / "g3.png"));
+    fs::create_directory(dir / "h4.png");
+    EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:5 -o h%d.png"), 1);
+    EXPECT_TRUE(fs::exists(dir / "h2.png") && fs::exists(dir / "h3.png") && !fs::exists(dir / "h5.png"));
+}
+
+// Refused before any work, with status 2: no file is made.
+TEST_F(Render, Refusals)
+{
+    for (const char* options :
+         {"-o x.jpg", "-o x.bmp --format png", "-o f%d.png --frames 1:3:0", "-o f.png --frames 1:2", "-o f%s.png --frames 1:2",
+          "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp", "--bogus", "extra", "-n 2x", "-n 2147483648", "-n 1.2.3",
+          "-m 0", "-r 3 --complete", "--size 0x480", "--fg1 256,0,0", "-n 2.5 -o x.png", "-o f%d.png --frames 1:2:0.5",
+          "-o f%d.png --frames 0:2147483647 --complete -m 3", "-o f%d.png --frames 1:1000000000",
+          "-o f%d.png --frames -2147483648:2147483647", "-o f%d.png --frames 1:2:0.0000000001 --complete"})
+        EXPECT_EQ(run(std::string(options) + " -q"), 2) << options;
+    EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0);
+}
+
+// What the user set up on a file stays as it was: a file the user may not
+// write is refused and kept, links, owner and mode are kept, a dangling link
+// makes the file it names. Rows marked as the user run unprivileged, as
+// nobody, which only root can do.
+TEST_F(Render, SavingKeepsWhatTheUserSetUp)
+{
+    const struct {
+        const char* setup;
+        bool as_user;
+        const char* name;
+        int status;
+        const char* check;   // a shell test, after the run
+    } cases[] = {
+        {"echo old >keep.png && chmod 444 keep.png && chown 65534:65534 keep.png", true, "keep.png", 1,
+         "[ \"$(cat keep.png)\" = old ] && grep -q 'Permission denied' errors"},
+        {"echo old >t.png && ln t.png u.png", false, "t.png", 0, "[ t.png -ef u.png ] && cmp -s t.png p.png"},
+        {"mkdir ro && echo old >ro/t.png && chmod 666 ro/t.png && chmod 555 ro", true, "ro/t.png", 0,
+         "cmp -s ro/t.png p.png && [ \"$(ls -A ro)\" = t.png ]"},
+        {"mkfifo fifo.png && (cat fifo.png >read.png &)", false, "fifo.png", 0,
+         "for i in $(seq 100); do cmp -s read.png p.png && exit 0; sleep 0.1; done; exit 1"},
+        {"ln -s sub/new.png d.png && mkdir sub", false, "d.png", 0, "[ -L d.png ] && cmp -s sub/new.png p.png"},
+        {"echo old >o.png && chown 65534:65534 o.png && chmod 640 o.png", false, "o.png", 0,
+         "[ \"$(stat -c %u:%g:%a o.png)\" = 65534:65534:640 ] && cmp -s o.png p.png"},
+        {"echo old >real.png && chmod 600 real.png && ln -s real.png link.png", false, "link.png", 0,
+         "[ -L link.png ] && [ \"$(stat -c %a real.png)\" = 600 ] && cmp -s real.png p.png"},
+        {"", false, "/dev/full", 1, "grep -q 'No space left on device' errors"},
+        {"mkdir p2.png", false, "p2.png", 1, "grep -q 'Is a directory' errors"},
+        {"", false, "missing/p.png", 1, "grep -q 'No such file or directory' errors"},
+    };
+    const bool privileged = geteuid() == 0;
+    for (const auto& c : cases) {
+        if (c.as_user && !privileged)
+            continue;
+        SetUp();
+        ASSERT_EQ(run("-m 301 --size 64x48 -o p.png"), 0);
+        ASSERT_EQ(shell(c.setup[0] ? c.setup : "true"), 0) << c.setup;
+        const std::string user = c.as_user ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+        EXPECT_EQ(shell(user + "$R -m 301 --size 64x48 -o " + c.name + " 2>>errors"), c.status) << c.setup;
+        EXPECT_EQ(shell(c.check), 0) << c.setup << ": " << errors();
+        EXPECT_EQ(shell("[ -z \"$(find . -mindepth 1 -name '.*')\" ]"), 0) << c.setup << ": a temporary file is left";
+    }
+}
+
+// Every signal that ends a process by default ends a run as it would, with
+// the temporary file removed; huge values of every number refused or drawn
+// without an overflow (the sanitizer build reports any).
+TEST_F(Render, Ends)
+{
+    for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGUSR1, SIGSEGV, SIGABRT}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) == 0)
+                execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000000", "--complete", "-o", "x.png", (char*)nullptr);
+            _exit(127);
+        }
+        while (shell("ls -A | grep -q '^\\.x'") != 0)
+            usleep(10000);
+        kill(pid, sig);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
+        EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0) << sig << ": a temporary file is left";
+    }
+    for (const char* options :
+         {"-n 2147483647 -m 2147483647 -r -2147483648", "-n -2147483647 -m 2147483647 -r 2147483647 --stored",
+          "-m 2147483647 --complete", "-m 2147483647 --complete --stored", "-n -2147483647 -m 7 -r 2147483647",
+          "-n 2147483647 -m 2147483646 --complete --zoom -2147483648", "-n -2147483647 -m 11 --complete --zoom 2147483647",
+          "-m 7 --zoom -2147483648 --size 16384x2", "-n 2147483646.5 -m 13 --complete --size 1x16384",
+          "-m 7 --complete --frames -2147483647:2147483647:2147483647 -o f%d.png",
+          "-m 7 --frames 2147483646:2147483647 -o g%d.png",
+          "-m 7 --complete --frames -2147483647:2147483647:0.000000001 -o h%d.png",
+          "-m 7 --complete --frames 0.000000001:2147483647:1073741823.5 -o i%d.png"}) {
+        const int status = run(std::string(options) + (strstr(options, "%d") ? "" : " -o p.png"));
+        EXPECT_TRUE(status >= 0 && status <= 2) << options << ": " << status;
+        EXPECT_EQ(errors().find("runtime error"), std::string::npos) << options << ": " << errors();
+    }
 }
 
 }

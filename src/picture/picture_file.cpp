@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <time.h>
@@ -185,13 +184,13 @@ void put_u32(unsigned char*& p, std::uint32_t v)
     put_u16(p, v >> 16);
 }
 
-// Rows of blue, green and red bytes, the last row first, each padded with
-// zeros to row_bytes.
-void put_rows_bottom_up(sink& out, BITMAP* bmp, std::size_t row_bytes)
+// Rows of blue, green and red bytes, from the first row by step (-1: from
+// the last), each padded with zeros to row_bytes.
+void put_rows(sink& out, BITMAP* bmp, std::size_t row_bytes, int step)
 {
     std::vector<unsigned char> row(row_bytes, 0);
-    for (int y = bmp->h - 1; y >= 0 && !out.error; --y) {
-        fill_row(bmp, y, row.data(), true);
+    for (int k = 0; k < bmp->h && !out.error; ++k) {
+        fill_row(bmp, step > 0 ? k : bmp->h - 1 - k, row.data(), true);
         out.put(row.data(), row.size());
     }
 }
@@ -222,12 +221,13 @@ int write_bmp(sink& out, BITMAP* bmp)
     put_u32(p, 0);    // colours used
     put_u32(p, 0);    // important colours
     out.put(header, sizeof header);
-    put_rows_bottom_up(out, bmp, row_bytes);
+    put_rows(out, bmp, row_bytes, -1);
     return 0;
 }
 
 // An uncompressed 24-bit TGA: no alpha channel that a viewer could take
-// for transparency.
+// for transparency, and rows top down, as the readers that ignore the
+// order bit take them.
 int write_tga(sink& out, BITMAP* bmp)
 {
     unsigned char header[18] = {}, *p = header + 12;
@@ -235,9 +235,9 @@ int write_tga(sink& out, BITMAP* bmp)
     put_u16(p, unsigned(bmp->w));
     put_u16(p, unsigned(bmp->h));
     *p++ = 24;       // bits per pixel
-    *p++ = 0;        // no alpha bits, rows bottom up
+    *p++ = 0x20;     // no alpha bits, rows top down
     out.put(header, sizeof header);
-    put_rows_bottom_up(out, bmp, std::size_t(bmp->w) * 3);
+    put_rows(out, bmp, std::size_t(bmp->w) * 3, 1);
     return 0;
 }
 
@@ -343,21 +343,21 @@ bool has_access_list(const std::string& path)
     return getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
 }
 
-// Copies the size bytes of from into the file path, emptied first; 0 or the
-// errno of the failure.
-int copy_into(const std::string& path, bool regular, int from, off_t size)
+// Copies the size bytes into the file path, emptied first; 0 or the errno
+// of the failure.
+int copy_into(const std::string& path, bool regular, const char* bytes, std::size_t size)
 {
     const int to = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (to < 0)
         return errno;
     copying = regular;
     int failure = regular && ftruncate(to, 0) != 0 ? errno : 0;
-    for (off_t offset = 0; !failure && offset < size;) {
-        const ssize_t sent = sendfile(to, from, &offset, std::size_t(size - offset));
-        if (sent == 0)
-            failure = EIO;
-        else if (sent < 0 && errno != EINTR)
+    for (std::size_t done = 0; !failure && done < size;) {
+        const ssize_t wrote = write(to, bytes + done, size - done);
+        if (wrote < 0 && errno != EINTR)
             failure = errno;
+        else if (wrote > 0)
+            done += std::size_t(wrote);
     }
     // FIFOs and character devices keep nothing to flush.
     if (!failure && fsync(to) != 0 && errno != EINVAL)
@@ -531,8 +531,13 @@ bool picture_file::write_in_place(BITMAP* bmp, std::string& why)
         return failed(why, errno);
     int failure = write_picture(whole, bmp, format);
     const off_t size = lseek(whole, 0, SEEK_CUR);
+    void* bytes = MAP_FAILED;
+    if (!failure && size > 0 && (bytes = mmap(nullptr, std::size_t(size), PROT_READ, MAP_SHARED, whole, 0)) == MAP_FAILED)
+        failure = errno;
     if (!failure)
-        failure = size < 0 ? errno : copy_into(final_path, regular, whole, size);
+        failure = copy_into(final_path, regular, static_cast<const char*>(bytes), std::size_t(size));
+    if (bytes != MAP_FAILED)
+        munmap(bytes, std::size_t(size));
     close(whole);
     return failure == 0 || failed(why, failure);
 }

@@ -6,46 +6,43 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <allegro.h>
 
+#include "ending.h"
 #include "options.h"
-#include "picture_file.h"
 #include "poster.h"
+#include "progress.h"
 
 namespace {
 
-extern "C" void interrupted(int sig)
+// --help and --version on a full disk or a closed pipe fail as any write.
+int flushed_stdout()
 {
-    remove_unfinished_picture();
-    _exit(128 + sig);
-}
-
-// An interrupted run leaves no temporary file behind; past a file size
-// limit, writes fail and are reported like any other.
-void handle_signals()
-{
-    struct sigaction action = {};
-    action.sa_handler = interrupted;
-    sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(sig, &action, nullptr);
-    std::signal(SIGXFSZ, SIG_IGN);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return fail(1, std::string("cannot write standard output: ") + std::strerror(errno));
+    return 0;
 }
 
 }
 
 int main(int argc, char** argv)
 {
+    // A stopped run leaves no temporary file and ends as the signal asks,
+    // for the shell to see; past a file size limit, writes fail and are
+    // reported like any other.
+    end_on_signals(end_progress_line);
+    std::signal(SIGXFSZ, SIG_IGN);
     render_options options;
     try {
         switch (parse_options(argc, argv, options)) {
         case action::help:
             print_help(stdout);
-            return 0;
+            return flushed_stdout();
         case action::version:
             std::printf("quorvane-render %s\n", QUORVANE_VERSION);
-            return 0;
+            return flushed_stdout();
         case action::render:
             break;
         }
@@ -57,7 +54,7 @@ int main(int argc, char** argv)
     // The "none" system driver: memory bitmaps only, no display needed.
     if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0)
         return fail(1, "cannot start Allegro");
-    handle_signals();
+    take_fault_signals();
     set_color_depth(32);
     return make_poster(options);
 }

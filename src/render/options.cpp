@@ -2,11 +2,10 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -80,6 +79,12 @@ void read_int(const char* option, const char* text, long long low, long long hig
         bad_value(option, range(low, high), text);
 }
 
+void read_multiplier(const char* text, double& n)
+{
+    if (!parse_multiplier(text, n))
+        bad_value("-n", "a number such as 3 or 2.37, from -2147483647 to 2147483647", text);
+}
+
 void read_color(const char* option, const char* text, rgb& color)
 {
     if (!parse_ints(text, ',', 0, 255, {&color.r, &color.g, &color.b}))
@@ -109,15 +114,60 @@ void read_size(const char* text, render_options& o)
     throw usage_error(name + ": unknown or ambiguous option (see --help)");
 }
 
-void read_frames(const char* text, render_options& o)
+// The decimal text as a whole number of units of 10^-decimals, exactly;
+// false past that many decimals. Its magnitude is within the int range.
+bool to_units(const std::string& text, int decimals, long long& units)
 {
-    const std::string t = text;
-    const bool stepped = std::count(t.begin(), t.end(), ':') == 2;
-    const bool read = stepped ? parse_ints(t, ':', INT_MIN, INT_MAX, {&o.first, &o.last, &o.step})
-                              : parse_ints(t, ':', INT_MIN, INT_MAX, {&o.first, &o.last});
-    if (!read || o.first > o.last || o.step < 1)
-        bad_value("--frames", "N1:N2 or N1:N2:STEP, whole numbers with N1 <= N2 and STEP >= 1", text);
-    o.frames = true;
+    const std::size_t point = std::min(text.find('.'), text.size());
+    const std::string fraction = point < text.size() ? text.substr(point + 1) : "";
+    if (int(fraction.size()) > decimals)
+        return false;
+    const std::string digits = text.substr(0, point) + fraction + std::string(decimals - fraction.size(), '0');
+    units = std::strtoll(digits.c_str(), nullptr, 10);
+    return true;
+}
+
+std::vector<std::string> split(const std::string& text, char sep)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text)
+        if (c == sep)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    return parts;
+}
+
+// The decimals a whole number of units keeps exactly within the int range.
+constexpr int max_decimals = 9;
+
+void read_frames(const char* text, frame_range& range)
+{
+    const char* const allowed =
+        "N1:N2 or N1:N2:STEP, numbers from -2147483647 to 2147483647 such as 2 or 2.37, "
+        "with N1 <= N2, STEP > 0 and at most 9 decimals";
+    std::vector<std::string> parts = split(text, ':');
+    if (parts.size() == 2)
+        parts.push_back("1");
+    double values[3];
+    long long units[3], unit = 1;
+    for (int k = 0; k < 3 && parts.size() == 3; ++k)
+        if (!parse_multiplier(parts[std::size_t(k)], values[k]) ||
+            !to_units(parts[std::size_t(k)], max_decimals, units[k]))
+            bad_value("--frames", allowed, text);
+    if (parts.size() != 3 || units[0] > units[1] || units[2] <= 0)
+        bad_value("--frames", allowed, text);
+    // In units of the finest decimal given, the frames are counted exactly.
+    int decimals = max_decimals;
+    while (decimals > 0 && units[0] % (unit * 10) == 0 && units[1] % (unit * 10) == 0 && units[2] % (unit * 10) == 0) {
+        unit *= 10;
+        --decimals;
+    }
+    const long long count = (units[1] - units[0]) / units[2] + 1;
+    if (count > max_frames)
+        throw usage_error("--frames: " + std::string(text) + " makes " + std::to_string(count) +
+                          " frames, more than the " + std::to_string(max_frames) + " a run may draw");
+    range = {values[0], values[2], count, decimals == 0};
 }
 
 // Whether a frame name pattern holds exactly one integer conversion, with
@@ -147,7 +197,7 @@ bool one_integer_conversion(const std::string& pattern)
 
 // The mode options that were given, to find those that contradict each other.
 struct given {
-    bool root = false, complete = false, stored = false, on_the_fly = false, n = false;
+    bool root = false, complete = false, stored = false, on_the_fly = false, n = false, frames = false;
     std::string format;
 };
 
@@ -157,14 +207,18 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("-r: from-root mode, cannot be combined with --complete");
     if (g.stored && g.on_the_fly)
         throw usage_error("--stored: cannot be combined with --on-the-fly");
-    if ((o.type & from_root) && !(o.r >= 0 && o.r < o.m))
-        bad_value("-r", range(0, std::int64_t(o.m) - 1) + " (below -m)", std::to_string(o.r).c_str());
+    // Only a whole multiplier has an orbit.
+    const bool from_root_mode = o.figure.type & from_root;
+    if (from_root_mode && !whole_multiplier(o.figure.n))
+        throw usage_error("-n: " + multiplier_text(o.figure.n) + " has decimals, which only --complete draws");
+    if (from_root_mode && g.frames && !o.range.whole)
+        throw usage_error("--frames: multipliers with decimals are drawn only with --complete");
     if (o.output.empty())
         throw usage_error("-o: the output file is required");
-    if (g.n && o.frames)
+    if (g.n && g.frames)
         throw usage_error("-n: cannot be combined with --frames");
-    if (o.frames && !one_integer_conversion(o.output))
-        bad_value("-o", "for --frames, a name with one integer conversion for n, such as frame-%04d.png",
+    if (g.frames && !one_integer_conversion(o.output))
+        bad_value("-o", "for --frames, a name with one integer conversion, such as frame-%04d.png",
                   o.output.c_str());
     if (!o.to_stdout && !format_of_name(o.output, o.format))
         bad_value("-o", std::string("a name ending in ") + picture_extensions + ", or with no extension",
@@ -176,6 +230,7 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("--format: " + g.format + " differs from the format of '" + o.output + "'");
     if (!g.format.empty())
         o.format = named;
+    o.frames = g.frames;
 }
 
 }
@@ -183,36 +238,40 @@ void check_consistency(const given& g, render_options& o)
 action parse_options(int argc, char** argv, render_options& o)
 {
     given g;
+    figure_settings& f = o.figure;
     opterr = 0;
     int c, before = optind;
     // "+": options come first; anything after them is an error, not a file.
     while ((c = getopt_long(argc, argv, "+:n:m:r:o:qhV", long_options, nullptr)) != -1) {
         switch (c) {
         case 'n':
-            read_int("-n", optarg, INT_MIN, INT_MAX, o.n);
+            read_multiplier(optarg, f.n);
             g.n = true;
             break;
-        case 'm': read_int("-m", optarg, 1, INT_MAX, o.m); break;
+        case 'm': read_int("-m", optarg, 1, INT_MAX, f.m); break;
         case 'r':
-            read_int("-r", optarg, INT_MIN, INT_MAX, o.r);
-            o.type |= from_root;
+            read_int("-r", optarg, INT_MIN, INT_MAX, f.r);
+            f.type |= from_root;
             g.root = true;
             break;
-        case opt_complete: o.type &= ~from_root; g.complete = true; break;
-        case opt_stored: o.type &= ~on_the_fly; g.stored = true; break;
-        case opt_on_the_fly: o.type |= on_the_fly; g.on_the_fly = true; break;
+        case opt_complete: f.type &= ~from_root; g.complete = true; break;
+        case opt_stored: f.type &= ~on_the_fly; g.stored = true; break;
+        case opt_on_the_fly: f.type |= on_the_fly; g.on_the_fly = true; break;
         case opt_zoom:
-            read_int("--zoom", optarg, INT_MIN, INT_MAX, o.zoom);
+            read_int("--zoom", optarg, INT_MIN, INT_MAX, f.zoom);
             // A zoom of 0 shows no figure.
-            if (o.zoom == 0)
+            if (f.zoom == 0)
                 bad_value("--zoom", "a whole number other than 0", optarg);
             break;
         case opt_size: read_size(optarg, o); break;
-        case opt_fg1: read_color("--fg1", optarg, o.fg1); break;
-        case opt_fg2: read_color("--fg2", optarg, o.fg2); break;
-        case opt_bg: read_color("--bg", optarg, o.bg); break;
+        case opt_fg1: read_color("--fg1", optarg, f.fg1); break;
+        case opt_fg2: read_color("--fg2", optarg, f.fg2); break;
+        case opt_bg: read_color("--bg", optarg, f.bg); break;
         case opt_format: g.format = optarg; break;
-        case opt_frames: read_frames(optarg, o); break;
+        case opt_frames:
+            read_frames(optarg, o.range);
+            g.frames = true;
+            break;
         case 'o':
             if (!*optarg)
                 throw usage_error("-o: expected a file name, got ''");
@@ -232,11 +291,18 @@ action parse_options(int argc, char** argv, render_options& o)
     return action::render;
 }
 
-std::string frame_name(const std::string& pattern, int n)
+double frame_range::n_of(long long frame) const
 {
-    const int length = std::snprintf(nullptr, 0, pattern.c_str(), n);
+    return multiplier_after(first, step, frame);
+}
+
+std::string frame_range::name_of(const std::string& pattern, long long frame) const
+{
+    // A whole n is within the int range, and so is a frame's number.
+    const int number = whole ? int(n_of(frame)) : int(frame);
+    const int length = std::snprintf(nullptr, 0, pattern.c_str(), number);
     std::string name(std::size_t(std::max(length, 0)) + 1, '\0');
-    std::snprintf(&name[0], name.size(), pattern.c_str(), n);
+    std::snprintf(&name[0], name.size(), pattern.c_str(), number);
     name.pop_back();
     return name;
 }
@@ -244,6 +310,7 @@ std::string frame_name(const std::string& pattern, int n)
 void print_help(std::FILE* out)
 {
     const render_options d;
+    const figure_settings& f = d.figure;
     const auto color = [](const rgb& c) {
         return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
     };
@@ -251,10 +318,11 @@ void print_help(std::FILE* out)
                  "Usage: quorvane-render [OPTION]... -o FILE\n"
                  "Draws a multiplication chryzode into a picture file, without a display.\n"
                  "\n"
-                 "  -n N              multiplier (default %d)\n"
+                 "  -n N              multiplier, whole or with decimals (such as 2.37, only\n"
+                 "                    with --complete) (default %s)\n"
                  "  -m M              modulus: the number of points on the circle, at least 1\n"
                  "                    (default %d)\n"
-                 "  -r R              from-root mode, along the orbit of R, from 0 to M-1\n"
+                 "  -r R              from-root mode, along the orbit of R mod M\n"
                  "                    (the default mode, with R = %d)\n"
                  "      --complete    complete mode: a chord from every point k to k*N mod M\n"
                  "      --on-the-fly  count the crossings as they are computed (the default)\n"
@@ -268,21 +336,22 @@ void print_help(std::FILE* out)
                  "      --fg2 R,G,B   colour that many crossings move toward (default %s)\n"
                  "      --bg R,G,B    background colour (default %s)\n"
                  "  -o FILE           the picture file to write (required), in the format of\n"
-                 "                    its extension: .bmp, .pcx, .tga or .png (none: BMP); it\n"
-                 "                    appears under its name only once completely written;\n"
-                 "                    - writes to standard output\n"
+                 "                    its extension: .bmp, .pcx, .tga or .png (none: BMP); a\n"
+                 "                    file the user may not write is refused; - writes to\n"
+                 "                    standard output\n"
                  "      --format F    format of the picture on standard output: bmp, pcx, tga\n"
                  "                    or png (default bmp)\n"
                  "      --frames N1:N2[:STEP]\n"
-                 "                    one picture for each n from N1 to N2 (step 1 or STEP),\n"
-                 "                    FILE a pattern with an integer conversion for n, such\n"
-                 "                    as frame-%%04d.png\n"
+                 "                    one picture for each n from N1 to N2 (step 1 or STEP, at\n"
+                 "                    most %lld frames), FILE a pattern with one integer\n"
+                 "                    conversion, such as frame-%%04d.png: it takes n when\n"
+                 "                    every n is whole, else the frame's number from 0\n"
                  "  -q, --quiet       no progress on standard error (shown only on a terminal)\n"
                  "  -h, --help        show this help and exit\n"
                  "  -V, --version     show the version and exit\n"
                  "\n"
                  "Exit status: 0 when FILE was written completely, 1 when the picture could\n"
-                 "not be made or written, 2 on bad input.\n",
-                 d.n, d.m, d.r, d.zoom, max_side, d.w, d.h, color(d.fg1).c_str(), color(d.fg2).c_str(),
-                 color(d.bg).c_str());
+                 "not be made or written (frames already written are kept), 2 on bad input.\n",
+                 multiplier_text(f.n).c_str(), f.m, f.r, f.zoom, max_side, d.w, d.h, color(f.fg1).c_str(),
+                 color(f.fg2).c_str(), color(f.bg).c_str(), max_frames);
 }

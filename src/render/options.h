@@ -5,27 +5,36 @@
 #include <stdexcept>
 #include <string>
 
-#include "chryzode.h"
 #include "picture_file.h"
+#include "settings.h"
 
 // The largest width and height a picture may have.
 constexpr int max_side = 16384;
+// The most frames one run draws: 11 hours of video at 25 a second.
+constexpr long long max_frames = 1000000;
 
-// The defaults are the first values of the desktop program's New chryzode
-// dialog and the model's own colours.
+// The multipliers of --frames, N1 to N2 by STEP, counted exactly: in units of
+// the finest decimal given, 10^-decimals.
+struct frame_range {
+    double first = 0, step = 1;
+    long long count = 0;
+    bool whole = true;   // every n a whole number: the files are named by n
+
+    double n_of(long long frame) const;
+    // The name of a frame: the pattern's conversion takes n when every n is
+    // whole, else the frame's number, counted from 0.
+    std::string name_of(const std::string& pattern, long long frame) const;
+};
+
+// The defaults are those of the desktop program's New chryzode dialog.
 struct render_options {
-    int n = 2;
-    int m = 1499;
-    int r = 1;
-    int type = from_root | on_the_fly;
-    int zoom = 1;
-    int w = 640, h = 480;
-    rgb fg1{255, 0, 0}, fg2{255, 255, 0}, bg{0, 0, 0};
+    figure_settings figure;
+    int w = default_width, h = default_height;
     std::string output;      // a file name, a frame name pattern, or "-"
     bool to_stdout = false;  // -o -
     picture_format format = picture_format::bmp;
-    bool frames = false;     // one picture per n, first to last by step
-    int first = 0, last = 0, step = 1;
+    bool frames = false;     // one picture per n of range
+    frame_range range;
     bool quiet = false;
 };
 
@@ -40,7 +49,3 @@ enum class action { render, help, version };
 action parse_options(int argc, char** argv, render_options& options);
 
 void print_help(std::FILE* out);
-
-// The file name of the frame of multiplier n: the -o pattern, checked by
-// parse_options, with n in place of its one conversion.
-std::string frame_name(const std::string& pattern, int n);

@@ -4,17 +4,20 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <thread>
-#include <vector>
 
+#include "chryzode.h"
 #include "memory.h"
 #include "picture_file.h"
 #include "progress.h"
 
 namespace {
+
+using clock = std::chrono::steady_clock;
 
 std::string megabytes(std::uint64_t bytes)
 {
@@ -22,34 +25,35 @@ std::string megabytes(std::uint64_t bytes)
     return std::to_string(bytes / mb + (bytes % mb != 0)) + " MB";
 }
 
-std::string size_text(const BITMAP* bmp)
+std::string size_text(int w, int h)
 {
-    return std::to_string(bmp->w) + "x" + std::to_string(bmp->h);
+    return std::to_string(w) + "x" + std::to_string(h);
 }
 
-int color(const rgb& c)
+// Bytes of a bitmap of 32-bit pixels.
+std::uint64_t bitmap_bytes(int w, int h)
 {
-    return makecol(c.r, c.g, c.b);
+    return std::uint64_t(h) * (std::uint64_t(w) * sizeof(std::uint32_t) + sizeof(void*));
 }
 
-// Bytes the picture needs at its peak: the bitmap, and what the computation
-// and the drawing hold.
-std::uint64_t picture_bytes(const Cchryzode& model)
-{
-    const std::uint64_t w = std::uint64_t(model.bmp->w), h = std::uint64_t(model.bmp->h);
-    const std::uint64_t bitmap = h * (w * sizeof(std::uint32_t) + sizeof(void*));
-    return saturating_add(bitmap, model.calcul_bytes());
-}
-
-// Empty when the figure fits in the memory available, else why not.
-std::string memory_refusal(const Cchryzode& model)
+// Empty when need fits in the memory available, else why not.
+std::string memory_refusal(std::uint64_t need, int w, int h)
 {
     const std::uint64_t available = available_memory();
-    const std::uint64_t need = picture_bytes(model);
     if (need <= available)
         return "";
-    return "not enough memory: a " + size_text(model.bmp) + " picture of this figure needs " + megabytes(need) +
-           ", and " + megabytes(available) + " are available";
+    return "not enough memory: a " + size_text(w, h) + " picture of this figure needs " + megabytes(need) + ", and " +
+           megabytes(available) + " are available";
+}
+
+// What the figure and its file need at their peak: the bitmap, what the
+// computation and the drawing hold, and a picture written in place.
+std::string figure_refusal(const Cchryzode& model, const picture_file& out)
+{
+    const BITMAP* bmp = model.bmp;
+    const std::uint64_t need = saturating_add(saturating_add(bitmap_bytes(bmp->w, bmp->h), model.calcul_bytes()),
+                                              out.commit_bytes(bmp));
+    return memory_refusal(need, bmp->w, bmp->h);
 }
 
 std::string cannot_write(const std::string& path, const std::string& why)
@@ -57,25 +61,42 @@ std::string cannot_write(const std::string& path, const std::string& why)
     return "cannot write '" + path + "': " + why;
 }
 
-std::string duration(double seconds)
+// The pairs a second that this machine counts for figures like the model's:
+// timed on a small complete figure of the same multiplier, mode, zoom and
+// size, so that the zoom's spread of the crossings over the hit map counts.
+// The model is left set to that figure.
+double measured_rate(Cchryzode& model)
 {
-    const long long minutes = (long long)(seconds / 60 + 0.5);
-    if (minutes < 120)
-        return std::to_string(minutes) + " min";
-    if (minutes < 48 * 60)
-        return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
-    return std::to_string(minutes / (24 * 60)) + " days";
+    const bool stored = !(model.type & on_the_fly);
+    // About 20 million pairs on the fly, 4 million (32 MB) stored.
+    const int probe_m = stored ? 2829 : 6326;
+    model.set(model.n, probe_m, model.r, model.type & ~from_root);
+    const clock::time_point start = clock::now();
+    double pairs = 0, seconds = 0;
+    for (int run = 0; run < 5 && seconds < 0.2; ++run) {
+        if (!model.calcul())
+            return 0;
+        pairs += double(model.planned_pairs());
+        seconds = std::chrono::duration<double>(clock::now() - start).count();
+    }
+    return pairs / seconds;
 }
 
-// Before a figure of this many pairs that will take more than a minute, its
-// estimated time. The rate, per core, is below what the fast loops reach on
-// an ordinary machine, so that a long run is not announced as a short one.
-void announce_time(progress& shown, double pairs)
+// Before a figure of this many pairs that will take more than a few
+// seconds, its estimated time; the progress corrects it by the rate measured
+// as it goes.
+void announce_time(progress& shown, Cchryzode& model, double pairs)
 {
-    const double pairs_per_second = 1e8 * std::max(1u, std::thread::hardware_concurrency());
-    const double seconds = pairs / pairs_per_second;
-    if (seconds > 60)
-        shown.note("estimated time: about " + duration(seconds));
+    const double n = model.n;
+    const int m = model.m, r = model.r, type = model.type;
+    // Below this, no figure takes seconds.
+    if (pairs < 1e8)
+        return;
+    const double rate = measured_rate(model);
+    model.set(n, m, r, type);
+    model.pairs_done = 0;
+    if (rate > 0 && pairs / rate > 5)
+        shown.note("estimated time: about " + duration_text(pairs / rate));
 }
 
 // The picture written to standard output, which is no file to put in place.
@@ -89,12 +110,11 @@ bool write_to_stdout(const render_options& o, BITMAP* bmp, std::string& error)
 
 int one_picture(const render_options& o, Cchryzode& model)
 {
-    // A path that cannot be written is bad input, known before any work.
     picture_file out;
     std::string error;
     if (!o.to_stdout && !out.open(o.output, error))
-        return fail(2, "-o: " + cannot_write(o.output, error));
-    error = memory_refusal(model);
+        return fail(1, cannot_write(o.output, error));
+    error = figure_refusal(model, out);
     if (!error.empty())
         return fail(1, error);
 
@@ -103,8 +123,8 @@ int one_picture(const render_options& o, Cchryzode& model)
     if (shown.shown()) {
         char description[104];
         model.status(description);
-        shown.note(std::string(description) + ", " + size_text(model.bmp) + " pixels");
-        announce_time(shown, double(pairs));
+        shown.note(std::string(description) + ", " + size_text(o.w, o.h) + " pixels");
+        announce_time(shown, model, double(pairs));
     }
     const auto share = [&model, pairs] { return pairs ? double(model.pairs_done.load()) / double(pairs) : 1.0; };
     if (!shown.step("computing " + std::to_string(pairs) + " pairs", [&] { return model.calcul(); }, share))
@@ -122,65 +142,58 @@ int one_picture(const render_options& o, Cchryzode& model)
     return shown.step("writing " + (o.to_stdout ? "standard output" : out.target()), write) ? 0 : fail(1, error);
 }
 
-// The picture of the model's figure into the file name: 0, or the exit
-// status with the reason in error.
-int draw_frame(const std::string& name, Cchryzode& model, std::string& error)
+// The picture of the model's figure into the file name: empty, or why not.
+std::string draw_frame(const std::string& name, Cchryzode& model)
 {
     picture_file out;
     std::string why;
-    if (!out.open(name, why)) {
-        error = "-o: " + cannot_write(name, why);
-        return 2;
-    }
-    error = memory_refusal(model);
-    if (!error.empty())
-        return 1;
-    if (!model.calcul() || !model.render()) {
-        error = "not enough memory for the figure of n = " + std::to_string(model.n);
-        return 1;
-    }
-    if (out.commit(model.bmp, why))
-        return 0;
-    error = cannot_write(out.target(), why);
-    return 1;
+    if (!out.open(name, why))
+        return cannot_write(name, why);
+    why = figure_refusal(model, out);
+    if (!why.empty())
+        return why;
+    if (!model.calcul() || !model.render())
+        return "not enough memory for the figure of n = " + multiplier_text(model.n);
+    return out.commit(model.bmp, why) ? "" : cannot_write(out.target(), why);
 }
 
-// One picture per n, on one model and one bitmap: only what depends on n
-// is made again. Progress counts the pairs of the whole run.
+// One picture per n, on one model and one bitmap: only what depends on n is
+// made again. Progress counts the pairs of the whole run.
 int frames(const render_options& o, Cchryzode& model)
 {
-    const int count = int((std::int64_t(o.last) - o.first) / o.step + 1);
-    const auto n_of = [&o](int frame) { return int(o.first + std::int64_t(frame) * o.step); };
-    std::vector<double> pairs(std::size_t(count) + 1, 0.0);   // pairs before each frame
-    for (int frame = 0; frame < count; ++frame) {
-        model.set(n_of(frame), o.m, o.r, o.type);
-        pairs[std::size_t(frame) + 1] = pairs[std::size_t(frame)] + double(model.planned_pairs());
+    const frame_range& range = o.range;
+    const figure_settings& f = o.figure;
+    // The first figure's memory is known before any orbit is walked.
+    model.set(range.n_of(0), f.m, f.r, f.type);
+    std::string error = figure_refusal(model, picture_file());
+    if (!error.empty())
+        return fail(1, error);
+    double total = 0;
+    for (long long frame = 0; frame < range.count; ++frame) {
+        model.set(range.n_of(frame), f.m, f.r, f.type);
+        total += double(model.planned_pairs());
     }
-    const double total = pairs.back();
 
     progress shown(!o.quiet && isatty(STDERR_FILENO));
-    if (shown.shown())
-        announce_time(shown, total);
-    std::atomic<int> current{0};
-    const auto share = [&] {
-        const int frame = current.load();
-        return total > 0 ? (pairs[std::size_t(frame)] + double(model.pairs_done.load())) / total : 1.0;
-    };
-    int status = 0;
-    std::string error;
+    if (shown.shown()) {
+        model.set(range.n_of(0), f.m, f.r, f.type);
+        announce_time(shown, model, total);
+    }
+    std::atomic<double> before{0};   // pairs of the frames done
+    const auto share = [&] { return total > 0 ? (before.load() + double(model.pairs_done.load())) / total : 1.0; };
     const auto run = [&] {
-        for (int frame = 0; frame < count && status == 0; ++frame) {
-            model.set(n_of(frame), o.m, o.r, o.type);
-            status = draw_frame(frame_name(o.output, model.n), model, error);
+        for (long long frame = 0; frame < range.count && error.empty(); ++frame) {
+            model.set(range.n_of(frame), f.m, f.r, f.type);
+            error = draw_frame(range.name_of(o.output, frame), model);
             // Only what the computation counts shows the progress.
+            before = before + double(model.pairs());
             model.pairs_done = 0;
-            current = frame + 1;
         }
-        return status == 0;
+        return error.empty();
     };
-    const std::string what = "drawing " + std::to_string(count) + " frames, n = " + std::to_string(o.first) +
-                             " to " + std::to_string(o.last);
-    return shown.step(what, run, share) ? 0 : fail(status, error);
+    const std::string what = "drawing " + std::to_string(range.count) + " frames, n = " +
+                             multiplier_text(range.n_of(0)) + " to " + multiplier_text(range.n_of(range.count - 1));
+    return shown.step(what, run, share) ? 0 : fail(1, error);
 }
 
 }
@@ -193,12 +206,14 @@ int fail(int status, const std::string& message)
 
 int make_poster(const render_options& o)
 {
+    // The bitmap alone may be more than the machine has.
+    const std::string error = memory_refusal(bitmap_bytes(o.w, o.h), o.w, o.h);
+    if (!error.empty())
+        return fail(1, error);
     BITMAP* bmp = create_bitmap(o.w, o.h);
     if (!bmp)
-        return fail(1, "not enough memory for a " + std::to_string(o.w) + "x" + std::to_string(o.h) + " bitmap");
+        return fail(1, "not enough memory for a " + size_text(o.w, o.h) + " bitmap");
     Cchryzode model(bmp);
-    model.set(o.n, o.m, o.r, o.type);
-    model.set_zoom(o.zoom);
-    model.set_colors(color(o.fg1), color(o.fg2), color(o.bg));
+    set_figure(model, o.figure);
     return o.frames ? frames(o, model) : one_picture(o, model);
 }

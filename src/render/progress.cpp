@@ -1,21 +1,47 @@
 #include "progress.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
 constexpr auto tick_interval = std::chrono::milliseconds(250);
 
-std::string duration(double seconds)
+// Whether a line without its newline is on the terminal.
+std::atomic<bool> line_open{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in signal handlers");
+
+void new_line()
+{
+    std::fputc('\n', stderr);
+    line_open = false;
+}
+}
+
+std::string duration_text(double seconds)
 {
     char text[32];
-    if (seconds < 100)
+    const double minutes = std::round(seconds / 60);
+    if (!(seconds >= 0))
+        return "?";
+    if (seconds < 99.95)
         std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else if (minutes < 120)
+        std::snprintf(text, sizeof text, "%d min %02d s", int(seconds + 0.5) / 60, int(seconds + 0.5) % 60);
+    else if (minutes < 48 * 60)
+        std::snprintf(text, sizeof text, "%d h %02d min", int(minutes) / 60, int(minutes) % 60);
     else
-        std::snprintf(text, sizeof text, "%d min %02d s", int(seconds) / 60, int(seconds) % 60);
+        std::snprintf(text, sizeof text, "%.0f days", std::round(minutes / (24 * 60)));
     return text;
 }
 
+void end_progress_line()
+{
+    if (line_open.exchange(false))
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, "\n", 1);
 }
 
 progress::progress(bool shown) : visible(shown)
@@ -42,7 +68,7 @@ void progress::note(const std::string& text)
         return;
     std::lock_guard<std::mutex> hold(lock);
     draw(text);
-    std::fputc('\n', stderr);
+    new_line();
     drawn = 0;
 }
 
@@ -63,12 +89,12 @@ std::string progress::state() const
     const double elapsed = std::chrono::duration<double>(clock::now() - started).count();
     const double done = share ? share() : 0;
     if (!share)
-        return current + ": " + duration(elapsed);
+        return current + ": " + duration_text(elapsed);
     if (done <= 0)
         return current + ": 0%";
     char percent[16];
     std::snprintf(percent, sizeof percent, "%d%%", int(done * 100));
-    return current + ": " + percent + ", " + duration(elapsed * (1 - done) / done) + " left";
+    return current + ": " + percent + ", " + duration_text(elapsed * (1 - done) / done) + " left";
 }
 
 void progress::finish(bool done)
@@ -78,9 +104,9 @@ void progress::finish(bool done)
     std::lock_guard<std::mutex> hold(lock);
     if (done) {
         const std::chrono::duration<double> elapsed = clock::now() - started;
-        draw(current + ": done in " + duration(elapsed.count()));
+        draw(current + ": done in " + duration_text(elapsed.count()));
     }
-    std::fputc('\n', stderr);
+    new_line();
     drawn = 0;
     active = false;
 }
@@ -99,5 +125,6 @@ void progress::draw(const std::string& text)
     const int pad = drawn > text.size() ? int(drawn - text.size()) : 0;
     std::fprintf(stderr, "\r%s%*s", text.c_str(), pad, "");
     std::fflush(stderr);
+    line_open = true;
     drawn = text.size();
 }
