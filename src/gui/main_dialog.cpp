@@ -104,7 +104,8 @@ int d_chryzode_proc(int msg, DIALOG* d, int c)
 
 int hide()
 {
-    for (int i = menu_bar_entry; main_dialog[i].proc; ++i)
+    // The bars and the yield object; the shortcuts stay.
+    for (int i = menu_bar_entry; i <= yield_entry; ++i)
         main_dialog[i].flags ^= D_HIDDEN;
     redraw_main();
     return D_O_K;
