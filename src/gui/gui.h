@@ -72,6 +72,8 @@ int d_chryzode_proc(int msg, DIALOG* d, int c);
 int hide();
 int about();
 int quit();
+// The window's close button: ends the program, at once when a dialog of its
+// own is open, else through the main loop (clean_end.cpp).
 void close_button_callback();
 
 // Commands.
@@ -87,8 +89,8 @@ int change_gfx_mode();
 int save_chryzode();
 int animate_settings();
 
-// Before any thread is started: SIGTERM, SIGINT, SIGHUP and a lost X display
-// end the process at once, cleanly.
+// Before any thread is started: every signal whose default ends a process,
+// and a lost X display, end it at once, cleanly.
 void end_on_signals_and_display_loss();
 
 // Shared by the commands.

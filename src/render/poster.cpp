@@ -61,25 +61,39 @@ std::string cannot_write(const std::string& path, const std::string& why)
     return "cannot write '" + path + "': " + why;
 }
 
-// The pairs a second that this machine counts for figures like the model's:
-// timed on a small complete figure of the same multiplier, mode, zoom and
-// size, so that the zoom's spread of the crossings over the hit map counts.
-// The model is left set to that figure.
-double measured_rate(Cchryzode& model)
+// The seconds of a computation of the complete figure of m points with the
+// model's multiplier, mode, zoom and size; 0 when it cannot be had.
+double probe_seconds(Cchryzode& model, int m)
 {
-    const bool stored = !(model.type & on_the_fly);
-    // About 20 million pairs on the fly, 4 million (32 MB) stored.
-    const int probe_m = stored ? 2829 : 6326;
-    model.set(model.n, probe_m, model.r, model.type & ~from_root);
+    model.set(model.n, m, model.r, model.type & ~from_root);
     const clock::time_point start = clock::now();
-    double pairs = 0, seconds = 0;
-    for (int run = 0; run < 5 && seconds < 0.2; ++run) {
-        if (!model.calcul())
-            return 0;
-        pairs += double(model.planned_pairs());
-        seconds = std::chrono::duration<double>(clock::now() - start).count();
-    }
-    return pairs / seconds;
+    return model.calcul() ? std::chrono::duration<double>(clock::now() - start).count() : 0;
+}
+
+// The complete figure of about this many pairs.
+int points_for(double pairs)
+{
+    return int(std::sqrt(2 * pairs)) + 2;
+}
+
+// The seconds that this machine takes for a figure of this many pairs like
+// the model's, from two smaller ones of the same kind, where the zoom
+// spreads the crossings alike: what the larger adds to the smaller is the
+// cost of its pairs, the rest the cost of the bitmap's size, on as many
+// threads. The rate grows with the figure up to about a billion pairs, so
+// the larger is as large as a tenth of a second allows, a twentieth of the
+// figure at most. The model is left set to it.
+double estimated_seconds(Cchryzode& model, double pairs)
+{
+    // Stored, every pair takes 8 bytes.
+    const double probe_pairs = std::min(pairs / 20, (model.type & on_the_fly) ? 2e8 : 1e7);
+    const double small = probe_seconds(model, points_for(probe_pairs / 10));
+    const double small_pairs = double(model.planned_pairs());
+    const double large = probe_seconds(model, points_for(probe_pairs));
+    if (small <= 0 || large <= 0)
+        return 0;
+    const double per_pair = std::max(large - small, large / 10) / (double(model.planned_pairs()) - small_pairs);
+    return small + (pairs - small_pairs) * per_pair;
 }
 
 // Before a figure of this many pairs that will take more than a few
@@ -87,16 +101,17 @@ double measured_rate(Cchryzode& model)
 // as it goes.
 void announce_time(progress& shown, Cchryzode& model, double pairs)
 {
+    // Below this many pairs, no machine takes seconds; above this many
+    // pixels, the bitmap alone makes each trial figure cost seconds.
+    if (pairs < 5e8 || double(model.bmp->w) * model.bmp->h > 4096.0 * 4096)
+        return;
     const double n = model.n;
     const int m = model.m, r = model.r, type = model.type;
-    // Below this, no figure takes seconds.
-    if (pairs < 1e8)
-        return;
-    const double rate = measured_rate(model);
+    const double seconds = estimated_seconds(model, pairs);
     model.set(n, m, r, type);
     model.pairs_done = 0;
-    if (rate > 0 && pairs / rate > 5)
-        shown.note("estimated time: about " + duration_text(pairs / rate));
+    if (seconds > 5)
+        shown.note("estimated time: about " + duration_text(seconds));
 }
 
 // The picture written to standard output, which is no file to put in place.
