@@ -48,13 +48,13 @@ to_save_as() {   # DIRECTORY: typed over the selector's
 }
 
 if [ "$1" = --ends ]; then   # each case on an X server of its own, which some kill
-  for c in "busy close 0" "dialog close 0" "idle save 143" "idle TERM 143" "idle INT 130" "idle HUP 129" \
+  for c in "busy close 0" "dialog close 0" "menu close 0" "idle save 143" "idle TERM 143" "idle INT 130" "idle HUP 129" \
            "idle QUIT 131" "idle X 1" "busy TERM 143" "busy INT 130" "busy HUP 129" "busy QUIT 131" "busy X 1"; do
     "$(dirname "$0")/with_xvfb.sh" bash "$0" --case "$(realpath "$2")" "$3" "$(realpath "$4")" $c || exit 1
   done
   echo PASS && exit 0
 fi
-if [ "$1" = --case ]; then   # QUORVANE SEND_CLOSE_REQUEST REFUSALS idle|busy|dialog close|save|SIGNAL|X EXIT_STATUS
+if [ "$1" = --case ]; then   # QUORVANE SEND_CLOSE_REQUEST REFUSALS idle|busy|dialog|menu close|save|SIGNAL|X EXIT_STATUS
   mkdir "$work/cwd" && cd "$work/cwd" && start env LD_PRELOAD="$4" QUORVANE_SLOW_WRITES=1 "$2"
   if [ "$5" = busy ]; then   # m = 99999, complete, on the fly: under way once its progress shows
     new_dialog
@@ -62,6 +62,7 @@ if [ "$1" = --case ]; then   # QUORVANE SEND_CLOSE_REQUEST REFUSALS idle|busy|di
     wait_for 10 "the progress" eval '[ "$(region 640 20 0 460)" != "$before" ]'
   fi
   [ "$5" != dialog ] || new_dialog   # modal: its own loop, which never sees the main window's flag
+  [ "$5" != menu ] || { before=$(region 100 40 0 20); keys alt+f; wait_for 10 "the File menu" changed 100 40 0 20; }
   case $6 in
     close) "$3" "$window" ;;
     save)   # while the picture is written
