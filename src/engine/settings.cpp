@@ -99,3 +99,20 @@ double multiplier_after(double start, double step, long long steps)
     std::snprintf(text, sizeof text, "%.*f", places, exact);
     return std::strtod(text, nullptr);
 }
+
+std::string duration_text(double seconds)
+{
+    char text[32];
+    const double minutes = std::round(seconds / 60);
+    if (!(seconds >= 0))
+        return "?";
+    if (seconds < 99.95)
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else if (minutes < 120)
+        std::snprintf(text, sizeof text, "%d min %02d s", int(seconds + 0.5) / 60, int(seconds + 0.5) % 60);
+    else if (minutes < 48 * 60)
+        std::snprintf(text, sizeof text, "%d h %02d min", int(minutes) / 60, int(minutes) % 60);
+    else
+        std::snprintf(text, sizeof text, "%.0f days", std::round(minutes / (24 * 60)));
+    return text;
+}

@@ -52,3 +52,6 @@ bool parse_multiplier(const std::string& text, double& n);
 // that 2 + 37 steps of 0.01 give exactly the double nearest 2.37 rather than
 // an accumulated error.
 double multiplier_after(double start, double step, long long steps);
+
+// A time for a person: "4.2 s", "3 min 07 s", "2 h 05 min", "3 days".
+std::string duration_text(double seconds);

@@ -202,17 +202,6 @@ void finish(bool computed)
 
 }
 
-std::string duration_text(double seconds)
-{
-    const long s = seconds < 1e9 ? long(seconds + 0.5) : 999999999L;
-    char text[48];
-    if (s < 60)
-        uszprintf(text, sizeof text, "%ld s", s);
-    else
-        uszprintf(text, sizeof text, "%ld min %02ld s", s / 60, s % 60);
-    return text;
-}
-
 void start_figure_work() { worker = std::make_unique<worker_thread>(); }
 
 void stop_figure_work()

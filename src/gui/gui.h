@@ -133,7 +133,6 @@ void settle_figure_work();
 void draw_view();             // the view and the status bar onto the screen
 // Repaints the figure on screen in other colours from its counts.
 void recolour_figure(rgb fg1, rgb fg2, rgb bg);
-std::string duration_text(double seconds);   // "5 s", "2 min 03 s"
 
 // Live exploration (explore.cpp): the keys that step the figure and the
 // animation of n.

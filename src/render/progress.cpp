@@ -3,8 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cmath>
 #include <cstdio>
+
+#include "settings.h"
 
 namespace {
 
@@ -19,23 +20,6 @@ void new_line()
     std::fputc('\n', stderr);
     line_open = false;
 }
-}
-
-std::string duration_text(double seconds)
-{
-    char text[32];
-    const double minutes = std::round(seconds / 60);
-    if (!(seconds >= 0))
-        return "?";
-    if (seconds < 99.95)
-        std::snprintf(text, sizeof text, "%.1f s", seconds);
-    else if (minutes < 120)
-        std::snprintf(text, sizeof text, "%d min %02d s", int(seconds + 0.5) / 60, int(seconds + 0.5) % 60);
-    else if (minutes < 48 * 60)
-        std::snprintf(text, sizeof text, "%d h %02d min", int(minutes) / 60, int(minutes) % 60);
-    else
-        std::snprintf(text, sizeof text, "%.0f days", std::round(minutes / (24 * 60)));
-    return text;
 }
 
 void end_progress_line()

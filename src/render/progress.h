@@ -11,8 +11,6 @@
 #include <string>
 #include <thread>
 
-// A time for a person: "4.2 s", "3 min 07 s", "2 h 05 min", "3 days".
-std::string duration_text(double seconds);
 
 // Ends the progress line on the terminal, if one is open, so that what the
 // shell writes next starts on a line of its own. Safe in a signal handler.
