@@ -2,10 +2,8 @@
 // files, its refusals and its ends.
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -41,21 +39,15 @@ std::uint64_t picture(const figure_settings& f, int w = 64, int h = 48)
 class Render : public testing::Test {
 protected:
     const fs::path dir = fs::temp_directory_path() / ("quorvane-render-test-" + std::to_string(getpid()));
-    void SetUp() override
-    {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        std::ofstream(dir / "errors").flush();
-        for (const char* name : {"", "errors"})
-            fs::permissions(dir / name, fs::perms::all);
-    }
+    void SetUp() override { ASSERT_EQ(std::system(("rm -rf " + dir.string() + "; mkdir -m 777 " + dir.string()).c_str()), 0); }
     void TearDown() override { fs::remove_all(dir); }
 
-    // The exit status of a shell command run in the folder; the renderer
-    // is $R.
+    // The exit status of a shell command run in the folder, the renderer
+    // as $R, which adds its messages to the file errors, open to all.
     int shell(const std::string& command)
     {
-        const int status = std::system(("cd " + dir.string() + " || exit 99; R=" RENDER_TOOL "; " + command).c_str());
+        const int status = std::system(("cd " + dir.string() + " || exit 99; R=" RENDER_TOOL "; touch errors; "
+                                        "chmod 666 errors; " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     int run(const std::string& options) { return shell("$R " + options + " 2>>errors"); }
@@ -87,8 +79,7 @@ TEST_F(Render, Pictures)
         figure_settings f;
     } cases[] = {
         {"--complete --on-the-fly -m 31", {2, 31, 0, on_the_fly}},
-        {"-n 3 -m 301 -r 502", {3, 301, 201, root}},
-        {"-n 3 -m 301 -r -100", {3, 301, 201, root}},
+        {"-n 3 -m 301 -r -401", {3, 301, 201, root}},
         {"-m 1", {2, 1, 0, root}},
         {"-n 2.37 -m 301 --complete", {2.37, 301, 1, on_the_fly}},
         {"-n -0.5 -m 301 --complete --stored", {-0.5, 301, 1, 0}},
@@ -101,7 +92,9 @@ TEST_F(Render, Pictures)
 
 // Every format, by the extension whatever its case, read back by its own
 // reader and by ImageMagick, is the PNG's picture; so is standard output.
-TEST_F(Render, Formats)
+// Frames are named by n while every n is whole, else numbered from 0; a
+// failure after some frames keeps them and says 1.
+TEST_F(Render, Files)
 {
     const std::uint64_t small = picture({2, 301});
     for (const char* name : {"p.png", "p.bmp", "p.PCX", "p.Tga", "p"}) {
@@ -110,24 +103,14 @@ TEST_F(Render, Formats)
     }
     EXPECT_EQ(run("-m 301 --size 64x48 -o - --format tga >out.tga"), 0);
     EXPECT_EQ(loaded("out.tga"), small);
-    // Opaque, which a TGA with an alpha channel of 0 was not.
-    EXPECT_EQ(shell("[ \"$(identify -format %A p.Tga)\" != True ]"), 0);
-}
-
-// The files of a run of frames: named by n while every n is whole, else
-// numbered from 0; a failure after some frames keeps them and says 1.
-TEST_F(Render, Frames)
-{
     EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:8:3 -o f-%%%03d.png"), 0);
     for (int n : {2, 5, 8})
         EXPECT_EQ(loaded("f-%00" + std::to_string(n) + ".png"), picture({double(n), 301}));
     EXPECT_EQ(run("-m 301 --complete --size 64x48 --frames 2.3:2.5:0.1 -o g%d.png"), 0);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(loaded("g" + std::to_string(k) + ".png"), picture({2.3 + k / 10.0, 301, 1, on_the_fly})) << k;
-    EXPECT_FALSE(fs::exists(dir / "g3.png"));
-    fs::create_directory(dir / "h4.png");
-    EXPECT_EQ(run("-m 301 --size 64x48 --frames 2:5 -o h%d.png"), 1);
-    EXPECT_TRUE(fs::exists(dir / "h2.png") && fs::exists(dir / "h3.png") && !fs::exists(dir / "h5.png"));
+    EXPECT_EQ(shell("mkdir h4.png; $R -m 301 --size 64x48 --frames 2:5 -o h%d.png 2>>errors; [ $? = 1 ] && "
+                    "[ -s h2.png ] && [ -s h3.png ] && [ ! -e h5.png ]"), 0);
 }
 
 // Refused before any work, with status 2: no file is made.
@@ -145,59 +128,55 @@ TEST_F(Render, Refusals)
 
 // What the user set up on a file stays as it was: a file the user may not
 // write is refused and kept, links, owner and mode are kept, a dangling link
-// makes the file it names. Rows marked as the user run unprivileged, as
-// nobody, which only root can do.
+// makes the file it names. Rows as nobody run unprivileged, which only root
+// can do.
 TEST_F(Render, SavingKeepsWhatTheUserSetUp)
 {
     const struct {
-        const char* setup;
-        bool as_user;
-        const char* name;
+        const char *setup, *user, *name;
         int status;
-        const char* check;   // a shell test, after the run
+        const char* check;   // a shell test after the run; p.png is the picture
     } cases[] = {
-        {"echo old >keep.png && chmod 444 keep.png && chown 65534:65534 keep.png", true, "keep.png", 1,
-         "[ \"$(cat keep.png)\" = old ] && grep -q 'Permission denied' errors"},
-        {"echo old >t.png && ln t.png u.png", false, "t.png", 0, "[ t.png -ef u.png ] && cmp -s t.png p.png"},
-        {"mkdir ro && echo old >ro/t.png && chmod 666 ro/t.png && chmod 555 ro", true, "ro/t.png", 0,
-         "cmp -s ro/t.png p.png && [ \"$(ls -A ro)\" = t.png ]"},
-        {"mkfifo fifo.png && (cat fifo.png >read.png &)", false, "fifo.png", 0,
+        {"echo old >k.png; chmod 444 k.png; chown 65534:65534 k.png", "nobody", "k.png", 1,
+         "[ \"$(cat k.png)\" = old ] && grep -q 'Permission denied' errors"},
+        {"echo old >t.png; ln t.png u.png", "", "t.png", 0, "[ t.png -ef u.png ] && cmp t.png p.png"},
+        {"mkdir ro; echo old >ro/t.png; chmod 666 ro/t.png; chmod 555 ro", "nobody", "ro/t.png", 0,
+         "cmp ro/t.png p.png && [ \"$(ls -A ro)\" = t.png ]"},
+        {"mkfifo f.png; (cat f.png >read.png &)", "", "f.png", 0,
          "for i in $(seq 100); do cmp -s read.png p.png && exit 0; sleep 0.1; done; exit 1"},
-        {"ln -s sub/new.png d.png && mkdir sub", false, "d.png", 0, "[ -L d.png ] && cmp -s sub/new.png p.png"},
-        {"echo old >o.png && chown 65534:65534 o.png && chmod 640 o.png", false, "o.png", 0,
-         "[ \"$(stat -c %u:%g:%a o.png)\" = 65534:65534:640 ] && cmp -s o.png p.png"},
-        {"echo old >real.png && chmod 600 real.png && ln -s real.png link.png", false, "link.png", 0,
-         "[ -L link.png ] && [ \"$(stat -c %a real.png)\" = 600 ] && cmp -s real.png p.png"},
-        {"", false, "/dev/full", 1, "grep -q 'No space left on device' errors"},
-        {"mkdir p2.png", false, "p2.png", 1, "grep -q 'Is a directory' errors"},
-        {"", false, "missing/p.png", 1, "grep -q 'No such file or directory' errors"},
+        {"ln -s sub/new.png d.png; mkdir sub", "", "d.png", 0, "[ -L d.png ] && cmp sub/new.png p.png"},
+        {"echo old >o.png; chown 65534:65534 o.png; chmod 640 o.png", "", "o.png", 0,
+         "[ \"$(stat -c %u:%g:%a o.png)\" = 65534:65534:640 ] && cmp o.png p.png"},
+        {"echo old >r.png; chmod 600 r.png; ln -s r.png l.png", "", "l.png", 0,
+         "[ -L l.png ] && [ \"$(stat -c %a r.png)\" = 600 ] && cmp r.png p.png"},
+        {"", "", "/dev/full", 1, "grep -q 'No space left on device' errors"},
+        {"mkdir q.png", "", "q.png", 1, "grep -q 'Is a directory' errors"},
+        {"", "", "missing/p.png", 1, "grep -q 'No such file or directory' errors"},
     };
-    const bool privileged = geteuid() == 0;
     for (const auto& c : cases) {
-        if (c.as_user && !privileged)
+        if (*c.user && geteuid() != 0)
             continue;
         SetUp();
+        const std::string as = *c.user ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
         ASSERT_EQ(run("-m 301 --size 64x48 -o p.png"), 0);
-        ASSERT_EQ(shell(c.setup[0] ? c.setup : "true"), 0) << c.setup;
-        const std::string user = c.as_user ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-        EXPECT_EQ(shell(user + "$R -m 301 --size 64x48 -o " + c.name + " 2>>errors"), c.status) << c.setup;
+        ASSERT_EQ(shell(std::string(c.setup) + "\n" + as + "$R -m 301 --size 64x48 -o " + c.name + " 2>>errors"), c.status)
+            << c.setup;
         EXPECT_EQ(shell(c.check), 0) << c.setup << ": " << errors();
-        EXPECT_EQ(shell("[ -z \"$(find . -mindepth 1 -name '.*')\" ]"), 0) << c.setup << ": a temporary file is left";
+        EXPECT_EQ(shell("[ -z \"$(find . -name '.?*')\" ]"), 0) << c.setup << ": a temporary file is left";
     }
 }
 
 // Every signal that ends a process by default ends a run as it would, with
-// the temporary file removed; huge values of every number refused or drawn
-// without an overflow (the sanitizer build reports any).
+// the temporary file removed; huge values of every number are refused or
+// drawn without an overflow, which the sanitizer build reports.
 TEST_F(Render, Ends)
 {
     for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGUSR1, SIGSEGV, SIGABRT}) {
         const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) == 0)
-                execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000000", "--complete", "-o", "x.png", (char*)nullptr);
+        if (pid == 0 && chdir(dir.c_str()) == 0)
+            execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000000", "--complete", "-o", "x.png", (char*)nullptr);
+        if (pid == 0)
             _exit(127);
-        }
         while (shell("ls -A | grep -q '^\\.x'") != 0)
             usleep(10000);
         kill(pid, sig);
