@@ -11,7 +11,6 @@
 #include <string>
 #include <thread>
 
-
 // Ends the progress line on the terminal, if one is open, so that what the
 // shell writes next starts on a line of its own. Safe in a signal handler.
 void end_progress_line();
