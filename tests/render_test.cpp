@@ -10,21 +10,13 @@
 #include <unistd.h>
 
 #include "chryzode.h"
+#include "fingerprint.h"
 
 #include <loadpng.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::uint64_t fingerprint(BITMAP* b)   // FNV-1a over the pixels
-{
-    std::uint64_t h = 14695981039346656037ull;
-    for (int y = 0; y < b->h; ++y)
-        for (int x = 0; x < b->w; ++x)
-            h = (h ^ std::uint32_t(getpixel(b, x, y))) * 1099511628211ull;
-    return h;
-}
 
 // The engine's picture of a figure at 64x48, or of the size given.
 std::uint64_t picture(const figure_settings& f, int w = 64, int h = 48)
@@ -172,6 +164,7 @@ TEST_F(Render, SavingKeepsWhatTheUserSetUp)
 TEST_F(Render, Ends)
 {
     for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGHUP, SIGUSR1, SIGSEGV, SIGABRT}) {
+        std::ofstream(dir / "x.png") << "the previous picture";
         const pid_t pid = fork();
         if (pid == 0 && chdir(dir.c_str()) == 0)
             execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000000", "--complete", "-o", "x.png", (char*)nullptr);
@@ -183,7 +176,8 @@ TEST_F(Render, Ends)
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << ": " << status;
-        EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0) << sig << ": a temporary file is left";
+        EXPECT_EQ(shell("[ \"$(ls -A | tr '\\n' ' ')$(cat x.png)\" = 'errors x.png the previous picture' ]"), 0)
+            << sig << ": a temporary file left, or the previous picture touched";
     }
     for (const char* options :
          {"-n 2147483647 -m 2147483647 -r -2147483648 -o p.png", "-m 2147483647 --complete --stored -o p.png",

@@ -164,6 +164,9 @@ void add_grid(std::uint32_t* cells, const pixel_map& map, int** hits)
 
 using grid_ptr = std::unique_ptr<std::uint32_t[], free_deleter>;
 
+// Cells of the largest private grid kept from one count to the next.
+constexpr std::size_t largest_kept_grid = std::size_t(1) << 22;
+
 // Private grids kept zero from one count to the next of the same size, as
 // in an animation: a fresh grid costs a page fault for every page hit. Only
 // small ones are kept, not worth their memory otherwise.
@@ -191,8 +194,7 @@ public:
     // Grids that are all zero again.
     void give_back(std::vector<grid_ptr> grids, std::size_t cells)
     {
-        constexpr std::size_t largest_kept = std::size_t(1) << 22;
-        if (cells > largest_kept)
+        if (cells > largest_kept_grid)
             return;
         std::lock_guard<std::mutex> hold(lock);
         if (cells != kept_cells)
@@ -228,10 +230,20 @@ template <class Count>
 bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
                     const work_watch& watch, const Count& count)
 {
+    std::int64_t work = 0;
+    for (const unit& u : units)
+        work += u.work;
     dispenser job(std::move(units));
     if (job.size() == 0)
         return !watch.cancelled();
     threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
+    // Another thread's private grid costs a pass over its cells, and the
+    // faults of all its pages when it is too large to be kept: only work
+    // well beyond that pays for it.
+    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
+    const std::int64_t grid_cost = std::int64_t(cells) * (cells <= largest_kept_grid ? 1 : 8);
+    if (thread_setting.load() == 0)
+        threads = int(std::clamp<std::int64_t>(work / grid_cost, 1, threads));
 
     // A power-of-two divisor has an exact inverse: dividing by it and
     // multiplying by its inverse round the same quotient.
@@ -242,7 +254,6 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     // The first thread counts straight into a map made in one block, the
     // others into private grids added into it at the end.
     static_assert(sizeof(int) == sizeof(std::uint32_t), "a count is read as its unsigned self");
-    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
     const bool into_map = one_block(hits, map);
     std::vector<grid_ptr> grids = pool.take(threads - into_map, cells);
 

@@ -194,8 +194,9 @@ void finish(bool computed)
             report_out_of_memory(needed);
             redraw_main();
         }
-        if (!has_waiting)
-            state.wanted = state.shown;
+        if (has_waiting)
+            return;   // the newer figure is drawn once computed
+        state.wanted = state.shown;
     }
     draw_view();
 }

@@ -3,6 +3,7 @@
 // engine's picture of the figure the row leaves.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <csignal>
@@ -14,7 +15,6 @@
 
 #include "failing.h"
 #include "harness.h"
-#include "memory.h"
 
 #include <loadpng.h>
 
@@ -25,7 +25,6 @@ namespace {
 class gui : public program_test {};
 
 constexpr int cancel = 3;
-const steps escape{keystroke(27)};
 
 std::string menu_states()
 {
@@ -85,16 +84,10 @@ TEST_F(gui, new_chryzode)
          "New chryzode\nn cannot be 5.5.\nn is a number such as 2 or 2.37, a whole number from a root.", root_figure, root, stored_menus},
         {"-3 1499 1500 1 root stored r", fill(5, 12, "5") + fill(7, 5, "99999") + push(15), "5 99999 1500 1 complete stored", {ok}, large,
          root_figure, root, stored_menus},
-        // the list of the 4498500 pairs refused
-        {"5 99999 1500 1 complete stored", fill(7, 5, "3001"), "5 3001 1500 1 complete stored", {ok},
+        {"5 99999 1500 1 complete stored", fill(7, 5, "3001"), "5 3001 1500 1 complete stored", {ok},   // its list refused
          large + "\nIt needs 35 MB", root_figure, root, stored_menus, 4498500 * sizeof(Cpoint)},
-        {"5 3001 1500 1 complete stored", fill(7, 5, "101\xc3\xa9") + fill(11, 5, "2"),
-         "5 101\xc3\xa9 1500 2 complete stored", {ok}, "New chryzode\nm is not a number: 101\xc3\xa9\nm, the number of points, is a whole number from 1.",
-         root_figure, root, stored_menus},
-        {"-3 1499 1500 1 root stored r", fill(11, 5, "0"), "-3 1499 1500 0 root stored r", {ok},
-         "New chryzode\nzoom cannot be 0.\nThe zoom is a whole number other than 0.", root_figure, root, stored_menus},
-        {"-3 1499 1500 1 root stored r", fill(5, 12, "2.5") + push(15) + fill(7, 5, "11"), "2.5 11 1500 1 complete stored",
-         {ok}, "", {2.5, 11, 0, on_the_fly, 1}, "Complete multiplication chryzode of n=2.5 in m=11 ; zoom 1:1", "+++++++++++-"},
+        {"5 3001 1500 1 complete stored", fill(5, 12, "2.5") + fill(7, 5, "11"), "2.5 11 1500 1 complete stored", {ok}, "",
+         {2.5, 11, 0, 0, 1}, "Complete multiplication chryzode of n=2.5 in m=11 ; zoom 1:1", stored_menus},
     };
     the_model().set_fast(false);
     for (const auto& row : table) {
@@ -134,11 +127,8 @@ TEST_F(gui, zoom)
         {'v', fill(5, 11, "4") + steps{ok}, "1", "", 4, 2, true},
         {0, menu(KEY_Z, 'o'), "", "", 8, 2, true},
         {'r', fill(5, 3, "9") + steps{ok}, "2", "", 8, 9, false},
-        {'r', fill(5, 3, "3") + steps{ok}, "9", "", 8, 3, true},
-        {0, menu(KEY_Z, 'i'), "", "", 2, 3, false},
-        {'v', fill(5, 11, "12") + steps{ok}, "2", "", 12, 3, true},
-        {0, menu(KEY_Z, 'n'), "", "", 1, 3, false},
-        {'r', fill(5, 3, "-2") + steps{ok}, "3", "", 1, -2, true},
+        {0, menu(KEY_Z, 'n'), "", "", 1, 9, false},
+        {'r', fill(5, 3, "-2") + steps{ok}, "9", "", 1, -2, true},
         {0, menu(KEY_Z, 'i'), "", "Zoom In\nwith the zoom 1:1 and the ratio -2:\nthe zoom would be 0, which shows no figure.", 1, -2, true},
         {'v', fill(5, 11, "-3") + steps{ok}, "1", "", -3, -2, false},
         {'v', fill(5, 11, "4194304") + steps{ok}, "-3", "", 4194304, -2, true},
@@ -207,12 +197,11 @@ TEST_F(gui, graphics_mode)
     // A figure that cannot be drawn again at the new size leaves no picture
     // under its name, and nothing to save.
     std::string alert, refusal;
-    ASSERT_TRUE(typed(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME)} +
-                      steps{now([] { refuse_arrays = true; }), ok} + note_alert(alert) +
-                      steps{now([] { refuse_arrays = false; })} + menu(KEY_F, 's') + note_alert(refusal)));
-    EXPECT_EQ(alert.rfind("This figure is too large.", 0), 0u) << alert;
-    EXPECT_EQ(status_line(), "No figure at this size: Chryzode > Rerender draws it");
-    EXPECT_EQ(refusal, "No figure is drawn at this size to be saved:\nChryzode > Rerender draws it.\n");
+    ASSERT_TRUE(typed(open_dialog(KEY_F, 'g', "Changing graphics mode") + steps{tab_to(4), press(KEY_HOME), now([] { refuse_arrays = true; }), ok} +
+                      note_alert(alert) + steps{now([] { refuse_arrays = false; })} + menu(KEY_F, 's') + note_alert(refusal)));
+    EXPECT_EQ(alert.substr(0, 25) + "|" + status_line() + "|" + refusal,
+              "This figure is too large.|No figure at this size: Chryzode > Rerender draws it|"
+              "No figure is drawn at this size to be saved:\nChryzode > Rerender draws it.\n");
     expect_figure(f, false);
 }
 
@@ -279,22 +268,17 @@ void close_button()   // what the window manager sends when the user clicks it
     EXPECT_EQ(std::system(SEND_CLOSE_REQUEST " $(xdotool search --name '^Quorvane - a chryzode explorer$')"), 0);
 }
 
-// The status bar's texts as drawn; at the first progress shown the user
-// types `typed_at_progress` (-1: clicks the close button).
+// The status bar's texts as drawn; at the first progress shown, Escape when
+// escape_at_progress is set.
 std::vector<std::string> drawn;
-std::vector<int> typed_at_progress;
+bool escape_at_progress = false;
 
 int spying_status_bar_proc(int msg, DIALOG* d, int c)
 {
     if (msg == MSG_DRAW) {
         drawn.push_back(static_cast<const char*>(d->dp));
-        if (drawn.back().rfind("Computing", 0) == 0)
-            for (int k : std::exchange(typed_at_progress, {})) {
-                if (k < 0)
-                    close_button();
-                else
-                    simulate_ukeypress(k, k == 27 ? KEY_ESC : KEY_H);
-            }
+        if (drawn.back().rfind("Computing", 0) == 0 && std::exchange(escape_at_progress, false))
+            simulate_ukeypress(27, KEY_ESC);
     }
     return d_textbox_proc(msg, d, c);
 }
@@ -311,6 +295,8 @@ std::string command_state()
     return s;
 }
 
+// Work over 0.2 s shows its progress and Escape cancels it, leaving
+// everything as it was; shorter work shows none.
 TEST_F(gui, long_work_in_the_background)
 {
     main_dialog[status_bar_entry].proc = spying_status_bar_proc;
@@ -318,39 +304,21 @@ TEST_F(gui, long_work_in_the_background)
     // work is still going when the progress shows.
     the_model().set_fast(false);
     const figure first{3, 1201, 1, 0, 2};
-    const struct {
-        figure next;
-        std::vector<int> typed_at_progress;
-        std::string progress;   // the start of the last progress text, "" for none
-    } table[] = {
-        {{2, 1499, 1, from_root | on_the_fly, 1}, {}, ""},   // well under 0.2 s
-        {{2, 99999, 1, on_the_fly, 1}, {27}, "Computing: "},   // Escape cancels
-        {{2, 99999, 1, on_the_fly, 1}, {-1}, "Computing: "},        // the close button cancels, then ends
-    };
-    for (const auto& row : table) {
+    for (const figure& next : {figure{2, 1499, 1, from_root | on_the_fly, 1}, figure{2, 99999, 1, on_the_fly, 1}}) {
         ASSERT_TRUE(typed(new_figure(first)));
         const bitmap_ptr picture = copy_of(view());
         const std::string before = command_state();
         drawn.clear();
-        typed_at_progress = row.typed_at_progress;
-        type(new_figure(row.next));
-        const bool closed = row.typed_at_progress == std::vector<int>{-1};
-        ASSERT_TRUE(closed ? run_main_to_end(60) : typed({}, 60));
+        escape_at_progress = next.m == 99999;
+        ASSERT_TRUE(typed(new_figure(next), 60));
         std::string progress;
         for (const std::string& text : drawn)
             progress = text.rfind("Computing", 0) == 0 ? text : progress;
-        // Without a progress expected, however slow the machine, none is left showing.
-        EXPECT_EQ(row.progress.empty() ? drawn.back() : progress.substr(0, row.progress.size()),
-                  row.progress.empty() ? status_line() : row.progress);
-        EXPECT_TRUE(progress.empty() || progress.find(" left - Esc cancels") != std::string::npos) << progress;
-        if (row.progress.empty())
-            continue;
-        if (closed) {
-            EXPECT_EQ(different_pixels(view(), picture.get()), 0);
-            EXPECT_NE(before.find(status_line()), std::string::npos);
-            break;
-        }
+        EXPECT_EQ(progress.empty(), next.m != 99999) << progress;
+        EXPECT_TRUE(progress.empty() || (progress.rfind("Computing: ", 0) == 0 && progress.find(" left - Esc cancels") != std::string::npos)) << progress;
         EXPECT_EQ(drawn.back(), status_line()) << "the status line drawn again";
+        if (next.m != 99999)
+            continue;
         EXPECT_EQ(command_state(), before);
         EXPECT_EQ(different_pixels(view(), picture.get()), 0);
         expect_figure(first);
@@ -361,9 +329,7 @@ TEST_F(gui, long_work_in_the_background)
 // each one the program still responds and shows what the session asked for.
 TEST_F(gui, long_session)
 {
-    EXPECT_TRUE(run_main_until([] { return std::system("xdotool search --name '^Quorvane - a chryzode explorer$' >/dev/null") == 0; }));
     EXPECT_EQ(status_line() + " " + menu_states(), "Quorvane " QUORVANE_VERSION " -+++-++-----");
-    ASSERT_TRUE(view()->w == 640 && view()->h == 480 && main_dialog[view_entry].w == 640);
     type({keystroke('h'), keystroke(27)});
     ASSERT_TRUE(run_main_until([] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; }));
     const std::clock_t cpu = std::clock();
@@ -374,7 +340,7 @@ TEST_F(gui, long_session)
     std::string about;
     ASSERT_TRUE(typed(steps{keystroke(27), keystroke('h'), keystroke(27)} + menu(KEY_H, 'a') + note_alert(about)))
         << "Escape ended the program";
-    EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion 0.32\nChryzodes drawn by their crossings");
+    EXPECT_EQ(about, "Quorvane - A chryzode explorer\nversion " QUORVANE_VERSION "\nChryzodes drawn by their crossings");
     std::mt19937 random(1499);
     const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
     figure shown{};
@@ -425,109 +391,76 @@ steps shifted(int scancode, bool shift, std::function<bool()> taken)
             now([] { key_shifts = 0; })};
 }
 
-std::vector<std::string> statuses_drawn;
-int status_spy_proc(int msg, DIALOG* d, int c)
-{
-    if (msg == MSG_DRAW && (statuses_drawn.empty() || statuses_drawn.back() != static_cast<const char*>(d->dp)))
-        statuses_drawn.push_back(static_cast<const char*>(d->dp));
-    return d_textbox_proc(msg, d, c);
 }
 
-}
-
-// The arrows step the figure on screen, each step computed with the mode,
-// zoom and colours in use; keys that come faster than figures are computed
-// abandon the older ones.
+// The arrows step the figure on screen with the mode, zoom and colours in
+// use; steps that come faster than figures are computed abandon the older.
 TEST_F(gui, keys_step_the_figure)
 {
     const struct {
         int scancode;
         bool shift;
-        figure shown;
+        double n;
+        int m;
     } table[] = {
-        {KEY_RIGHT, false, {3, 301, 0, on_the_fly, 2}},    {KEY_RIGHT, true, {3.01, 301, 0, on_the_fly, 2}},
-        {KEY_LEFT, true, {3, 301, 0, on_the_fly, 2}},      {KEY_LEFT, false, {2, 301, 0, on_the_fly, 2}},
-        {KEY_UP, false, {2, 302, 0, on_the_fly, 2}},       {KEY_DOWN, true, {2, 202, 0, on_the_fly, 2}},
-        {KEY_DOWN, true, {2, 102, 0, on_the_fly, 2}},      {KEY_DOWN, true, {2, 2, 0, on_the_fly, 2}},
-        {KEY_DOWN, true, {2, 1, 0, on_the_fly, 2}},        {KEY_UP, true, {2, 101, 0, on_the_fly, 2}},
+        {KEY_RIGHT, false, 3, 301}, {KEY_RIGHT, true, 3.01, 301}, {KEY_LEFT, true, 3, 301}, {KEY_LEFT, false, 2, 301},
+        {KEY_UP, false, 2, 302},    {KEY_DOWN, true, 2, 202},     {KEY_DOWN, true, 2, 102}, {KEY_DOWN, true, 2, 2},
+        {KEY_DOWN, true, 2, 1},     {KEY_UP, true, 2, 101},
     };
     ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 2})));
     for (const auto& row : table) {
-        SCOPED_TRACE(testing::Message() << "n " << row.shown.n << " m " << row.shown.m);
-        ASSERT_TRUE(typed(shifted(row.scancode, row.shift, [&] { return state.wanted.n == row.shown.n && state.wanted.m == row.shown.m; })));
+        ASSERT_TRUE(typed(shifted(row.scancode, row.shift, [&] { return state.wanted.n == row.n && state.wanted.m == row.m; })))
+            << row.n << " " << row.m;
         std::string status;
-        const bitmap_ptr expected = engine_picture(row.shown, &status);
+        EXPECT_EQ(different_pixels(view(), engine_picture({row.n, row.m, 0, on_the_fly, 2}, &status).get()), 0) << status;
         EXPECT_EQ(status_line(), status);
-        EXPECT_EQ(different_pixels(view(), expected.get()), 0);
     }
     // From a root, Shift steps n by whole numbers.
     ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) +
                       shifted(KEY_RIGHT, true, [] { return state.wanted.n == 3; })));
     EXPECT_EQ(status_line(), "Multiplication chryzode of n=3 in m=1499, from root r=1 ; zoom 1:1");
-    // Ten steps while a large figure computes: only the last is drawn.
+    // Ten steps while a large figure computes: the figures in between are
+    // abandoned, at most one drawn.
     ASSERT_TRUE(typed(new_figure({2, 30000, 0, on_the_fly, 1})));
-    main_dialog[status_bar_entry].proc = status_spy_proc;
-    statuses_drawn.clear();
     steps ten;
     for (int k = 1; k <= 10; ++k)
         ten = ten + steps{press(KEY_RIGHT), when([k] { return state.wanted.n == 2 + k; })};
+    main_dialog[status_bar_entry].proc = spying_status_bar_proc;
+    drawn.clear();
     ASSERT_TRUE(typed(ten, 60));
     EXPECT_EQ(status_line(), "Complete multiplication chryzode of n=12 in m=30000 ; zoom 1:1");
-    int figures = 0;
-    for (const std::string& s : statuses_drawn)
-        figures += s.rfind("Complete", 0) == 0 && s != status_line();
-    EXPECT_LE(figures, 1) << testing::PrintToString(statuses_drawn);
+    EXPECT_LE(std::count_if(drawn.begin(), drawn.end(), [](const std::string& t) { return t.rfind("Complete", 0) == 0; }), 2)
+        << testing::PrintToString(drawn);
 }
 
 // Space starts, pauses and resumes the animation of n; Escape stops it on
 // the figure on screen, which Rerender and the keys then work on.
 TEST_F(gui, animation)
 {
-    const auto animate = [](const char* step, const char* fps, const char* last, std::string* alert = nullptr) {
-        std::string ignored;
-        const bool refused = alert != nullptr;
-        return open_dialog(KEY_C, 'a', "Animation of n") + fill(5, 14, step) + fill(7, 2, fps) + fill(9, 14, last) +
-               steps{ok} + note_alert(refused ? *alert : ignored, refused) +
-               (refused ? steps{when([] { return dialog_title() != ""; }), keystroke(27)} : steps{});
+    const auto animate = [](const char* step, const char* last) {
+        return open_dialog(KEY_C, 'a', "Animation of n") + fill(5, 14, step) + fill(7, 2, "5") + fill(9, 14, last) + steps{ok};
     };
-    const struct {
-        const char *step, *fps, *last, *refusal;
-    } refusals[] = {
-        {"0", "25", "", "step of n cannot be 0."},
-        {"0.1", "25", "", "step of n cannot be 0.1."},   // whole from a root, the first figure's mode
-        {"2", "61", "", "frames/s cannot be 61."},
-        {"2", "2x", "", "frames/s is not a number: 2x"},
-        {"2", "25", "abc", "last n is not a number: abc"},
-    };
-    for (const auto& row : refusals) {
-        std::string alert;
-        ASSERT_TRUE(typed(animate(row.step, row.fps, row.last, &alert)));
-        EXPECT_EQ(alert.substr(0, alert.rfind('\n')), std::string("Animation of n\n") + row.refusal);
-    }
+    std::string alert;   // the step is whole from a root, the first figure's mode
+    ASSERT_TRUE(typed(animate("0.5", "") + note_alert(alert) + steps{when([] { return dialog_title() != ""; }), keystroke(27)}));
+    EXPECT_EQ(alert.substr(0, alert.find('\n', 16)), "Animation of n\nstep of n cannot be 0.5.");
     ASSERT_TRUE(typed(new_figure({2, 1499, 0, on_the_fly, 1}) + steps{keystroke(' ')}));
     ASSERT_TRUE(run_main_until([] { return state.shown.n >= 2.05; }));
     EXPECT_EQ(status_line().rfind("Animating n=2.0", 0), 0u) << status_line();
     ASSERT_TRUE(typed({keystroke(' ')}));
     const double paused_at = state.shown.n;
     run_main_until([] { return false; }, 0.3);
-    EXPECT_EQ(state.shown.n, paused_at);
     EXPECT_EQ(status_line(), "Paused at n=" + multiplier_text(paused_at) + " in m=1499 - Space resumes, Esc stops");
     ASSERT_TRUE(typed({keystroke(' ')}));
     ASSERT_TRUE(run_main_until([&] { return state.shown.n > paused_at + 0.02; }));
     ASSERT_TRUE(typed({keystroke(27)}));
-    const figure stopped{state.shown.n, 1499, 0, on_the_fly, 1};
-    EXPECT_FALSE(state.anim.running);
-    std::string status;
-    bitmap_ptr expected = engine_picture(stopped, &status);
-    EXPECT_TRUE(status_line() == status && state.wanted.n == stopped.n);
-    EXPECT_EQ(different_pixels(view(), expected.get()), 0);
-    expect_figure(stopped);
+    EXPECT_TRUE(!state.anim.running && state.wanted.n == state.shown.n);
+    expect_figure({state.shown.n, 1499, 0, on_the_fly, 1});
     // A step of 0.5 up to 4 at 5 frames a second ends on 4 by itself.
-    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1}) + animate("0.5", "5", "4") + steps{keystroke(' ')}));
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1}) + animate("0.5", "4") + steps{keystroke(' ')}));
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(run_main_until([] { return !state.anim.running; }));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(590)) << "4 frames, 0.2 s apart at least";
-    expected = engine_picture({4, 301, 0, on_the_fly, 1}, &status);
+    std::string status;
+    EXPECT_EQ(different_pixels(view(), engine_picture({4, 301, 0, on_the_fly, 1}, &status).get()), 0);
     EXPECT_EQ(status_line(), status);
-    EXPECT_EQ(different_pixels(view(), expected.get()), 0);
 }

@@ -159,9 +159,8 @@ struct figure {
 inline steps new_figure(const figure& f)
 {
     const auto number = [](int entry, int value) { return fill(entry, 5, std::to_string(value).c_str()); };
-    return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) +
-           push(f.type & on_the_fly ? 18 : 19) + fill(5, 12, multiplier_text(f.n).c_str()) + number(7, f.m) +
-           number(11, f.zoom) +
+    return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) + push(f.type & on_the_fly ? 18 : 19) +
+           fill(5, 12, multiplier_text(f.n).c_str()) + number(7, f.m) + number(11, f.zoom) +
            (f.type & from_root ? number(9, f.r) : steps{}) + steps{ok};
 }
 
