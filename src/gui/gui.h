@@ -114,7 +114,6 @@ void report_out_of_memory(std::uint64_t bytes);
 
 // The figure's computation, on one worker thread (figure_work.cpp). The main
 // loop polls it; the window stays alive meanwhile, and Escape cancels.
-enum class work_end { done, failed, cancelled };
 enum class figure_job { compute, again };   // again: on the fly, computed anew
 void start_figure_work();
 void stop_figure_work();
