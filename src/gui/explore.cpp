@@ -51,6 +51,9 @@ bool next_multiplier(double n, double& next)
         return false;
     next = stepped_multiplier(n, step);
     if (a.has_last && ((step > 0 && next >= a.last) || (step < 0 && next <= a.last))) {
+        // From a root n stays whole: a last n between two steps ends before it.
+        if ((state.wanted.type & from_root) && !whole_multiplier(a.last))
+            return false;
         next = a.last;
         stop_after_frame = true;
     }

@@ -463,4 +463,6 @@ TEST_F(gui, animation)
     std::string status;
     EXPECT_EQ(different_pixels(view(), engine_picture({4, 301, 0, on_the_fly, 1}, &status).get()), 0);
     EXPECT_EQ(status_line(), status);
+    ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) + animate("1", "3.5") + steps{keystroke(' ')}));
+    EXPECT_TRUE(run_main_until([] { return !state.anim.running; }) && state.shown.n == 3) << "from a root n stays whole";
 }
