@@ -51,13 +51,22 @@ struct unit {
     std::int64_t work;         // pairs or points
 };
 
-int thread_count(std::int64_t work)
+// Cells of the largest private grid kept from one count to the next.
+constexpr std::size_t largest_kept_grid = std::size_t(1) << 22;
+
+// Threads for `work` pairs or points counted into a map: one per core at
+// most, each with enough work. Another thread's private grid costs a pass
+// over its cells, and the faults of all its pages when it is too large to be
+// kept: only work well beyond that pays for it.
+int thread_count(std::int64_t work, const pixel_map& map)
 {
     const int setting = thread_setting.load();
     if (setting > 0)
         return setting;
     const std::int64_t cores = std::max(1u, std::thread::hardware_concurrency());
-    return int(std::clamp(work / work_per_thread, std::int64_t(1), cores));
+    const std::int64_t cells = std::int64_t(map.w) * map.h;
+    const std::int64_t grid_cost = std::max<std::int64_t>(1, cells * (cells <= std::int64_t(largest_kept_grid) ? 1 : 8));
+    return int(std::clamp(std::min(work / work_per_thread, work / grid_cost), std::int64_t(1), cores));
 }
 
 std::int64_t unit_size(std::int64_t work, int threads)
@@ -164,9 +173,6 @@ void add_grid(std::uint32_t* cells, const pixel_map& map, int** hits)
 
 using grid_ptr = std::unique_ptr<std::uint32_t[], free_deleter>;
 
-// Cells of the largest private grid kept from one count to the next.
-constexpr std::size_t largest_kept_grid = std::size_t(1) << 22;
-
 // Private grids kept zero from one count to the next of the same size, as
 // in an animation: a fresh grid costs a page fault for every page hit. Only
 // small ones are kept, not worth their memory otherwise.
@@ -230,20 +236,10 @@ template <class Count>
 bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, int** hits,
                     const work_watch& watch, const Count& count)
 {
-    std::int64_t work = 0;
-    for (const unit& u : units)
-        work += u.work;
     dispenser job(std::move(units));
     if (job.size() == 0)
         return !watch.cancelled();
     threads = int(std::min<std::size_t>(std::size_t(threads), job.size()));
-    // Another thread's private grid costs a pass over its cells, and the
-    // faults of all its pages when it is too large to be kept: only work
-    // well beyond that pays for it.
-    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
-    const std::int64_t grid_cost = std::int64_t(cells) * (cells <= largest_kept_grid ? 1 : 8);
-    if (thread_setting.load() == 0)
-        threads = int(std::clamp<std::int64_t>(work / grid_cost, 1, threads));
 
     // A power-of-two divisor has an exact inverse: dividing by it and
     // multiplying by its inverse round the same quotient.
@@ -254,6 +250,7 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     // The first thread counts straight into a map made in one block, the
     // others into private grids added into it at the end.
     static_assert(sizeof(int) == sizeof(std::uint32_t), "a count is read as its unsigned self");
+    const std::size_t cells = std::size_t(map.w) * std::size_t(map.h);
     const bool into_map = one_block(hits, map);
     std::vector<grid_ptr> grids = pool.take(threads - into_map, cells);
 
@@ -362,7 +359,7 @@ bool list_pairs(const Cpoint* from, const Cpoint* to, int chords, Cpoint* out,
                    : scalar::count_pairs(from, to, chords, map, hits, watch);
     const chord_lines lines(from, to, chords);
     const std::int64_t work = pair_count(chords);
-    const int threads = thread_count(work);
+    const int threads = thread_count(work, map);
     return count_on_grids(row_units(chords, unit_size(work, threads)), threads, map, hits, watch,
                           [&](const unit& u, const fast_detail::grid& g) {
                               if (out)
@@ -377,7 +374,7 @@ bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
 {
     if (!fast_detail::cells_fit(map))
         return scalar::count_points(points, n, map, hits, watch);
-    const int threads = thread_count(n);
+    const int threads = thread_count(n, map);
     return count_on_grids(span_units(n, unit_size(n, threads)), threads, map, hits, watch,
                           [&](const unit& u, const fast_detail::grid& g) {
                               fast_detail::count_span(points, u.begin, u.end, g);

@@ -12,17 +12,11 @@
 
 namespace {
 
-// Where to_chars's shortest fixed form of n ends, in text.
-char* shortest_fixed(double n, char* text, char* end)
-{
-    return std::to_chars(text, end, n, std::chars_format::fixed).ptr;
-}
-
 // Digits after the point in n's shortest exact fixed form.
 int decimals(double n)
 {
     char text[400];
-    const char* const end = shortest_fixed(n, text, text + sizeof text);
+    const char* const end = std::to_chars(text, text + sizeof text, n, std::chars_format::fixed).ptr;
     for (const char* p = text; p < end; ++p)
         if (*p == '.')
             return int(end - p - 1);

@@ -71,19 +71,6 @@ void cannot_zoom(const char* command, const char* why)
 
 }
 
-void update_figure_commands()
-{
-    const int figure = state.drawn ? 0 : D_DISABLED;
-    const bool stored = !(state.shown.type & on_the_fly);
-    zoom_menu[normal_item].flags = figure;
-    zoom_menu[value_item].flags = figure;
-    zoom_menu[ratio_item].flags = stored ? figure : D_DISABLED;
-    zoom_menu[out_item].flags = stored ? figure : D_DISABLED;
-    zoom_menu[in_item].flags = stored && state.shown.zoom >= state.zoom_ratio ? figure : D_DISABLED;
-    chryzode_menu[rerender_item].flags = figure;
-    file_menu[save_item].flags = figure;
-}
-
 int zoom_normal()
 {
     apply_zoom(1);
