@@ -1,9 +1,8 @@
 // A picture's pixels in one number, FNV-1a over them.
 #pragma once
 
-#include <cstdint>
-
 #include <allegro.h>
+#include <cstdint>
 
 inline std::uint64_t fingerprint(BITMAP* b)
 {

@@ -1,5 +1,4 @@
-# What the scripts that drive the built programs share: a failure with its
-# message, and waiting for a condition. $context, if set, prefixes messages.
+# The driving scripts' failure (prefixed by $context, if set) and waiting.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}verify_asan_link_order=0"
 fail() { echo "FAIL: ${context:-}$*" >&2; exit 1; }
 wait_for() {   # SECONDS WHAT COMMAND...: polls the command

@@ -381,16 +381,10 @@ TEST_F(gui, long_session)
     EXPECT_EQ(main_dialog[view_entry].dp2, nullptr);
 }
 
-}
-
-namespace {
-
 steps shifted(int scancode, bool shift, std::function<bool()> taken)
 {
     return {now([shift] { key_shifts = shift ? KB_SHIFT_FLAG : 0; }), press(scancode), when(std::move(taken)),
             now([] { key_shifts = 0; })};
-}
-
 }
 
 // The arrows step the figure on screen with the mode, zoom and colours in
@@ -465,4 +459,6 @@ TEST_F(gui, animation)
     EXPECT_EQ(status_line(), status);
     ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) + animate("1", "3.5") + steps{keystroke(' ')}));
     EXPECT_TRUE(run_main_until([] { return !state.anim.running; }) && state.shown.n == 3) << "from a root n stays whole";
+}
+
 }
