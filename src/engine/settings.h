@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "config.h"
+
 class Cchryzode;
 
 // Bits of Cchryzode::type.
@@ -16,20 +18,32 @@ struct rgb {
 
 inline bool operator==(const rgb& a, const rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
-// The first figure of the New chryzode dialog and of quorvane-render.
+// How a count of crossings becomes a colour: a palette, and a scale that
+// turns the count into a place along it.
+enum class palette_kind { ramp, viridis, magma, inferno, plasma };
+enum class scale_kind { sqrt, linear, log, eq_hist };
+
+// Everything a picture is drawn from but its size. Both programs start on
+// these values.
 struct figure_settings {
-    double n = 2;
-    int m = 1499;
-    int r = 1;
+    double n = config::n;
+    int m = config::m;
+    int r = config::r;
     int type = from_root | on_the_fly;
-    int zoom = 1;
-    rgb fg1{255, 0, 0};   // a pixel one crossing falls on
-    rgb fg2{255, 255, 0}; // toward this as the crossings grow
-    rgb bg{0, 0, 0};
+    int zoom = config::zoom;
+    rgb fg1{config::fg1[0], config::fg1[1], config::fg1[2]};
+    rgb fg2{config::fg2[0], config::fg2[1], config::fg2[2]};
+    rgb bg{config::bg[0], config::bg[1], config::bg[2]};
+    // The view: magnified `magnify` times about (cx, cy), in the crossings'
+    // own coordinates (the unit circle, y downward).
+    double magnify = 1, cx = 0, cy = 0;
+    palette_kind palette = palette_kind::ramp;
+    scale_kind scale = scale_kind::sqrt;
+    int scale_max = 0;   // the largest count of linear and log; 0: the picture's own
 };
 
 // The picture size both programs start with.
-constexpr int default_width = 640, default_height = 480;
+constexpr int default_width = config::width, default_height = config::height;
 
 // Gives the model the figure's parameters, zoom and colours.
 void set_figure(Cchryzode& model, const figure_settings& figure);
