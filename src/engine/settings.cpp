@@ -1,3 +1,4 @@
+// The figure's settings: names, texts and the numbers they are read from.
 #include "settings.h"
 
 #include <algorithm>
@@ -25,6 +26,32 @@ int decimals(double n)
 
 int colour(int depth, const rgb& c) { return makecol_depth(depth, c.r, c.g, c.b); }
 
+}
+
+const char* const palette_names[palette_kinds] = {"ramp", "viridis", "magma", "inferno", "plasma"};
+const char* const scale_names[scale_kinds] = {"sqrt", "linear", "log", "eq_hist"};
+
+const char* name_of(palette_kind palette) { return palette_names[int(palette)]; }
+const char* name_of(scale_kind scale) { return scale_names[int(scale)]; }
+
+bool palette_of_name(const std::string& name, palette_kind& palette)
+{
+    for (int k = 0; k < palette_kinds; ++k)
+        if (name == palette_names[k]) {
+            palette = palette_kind(k);
+            return true;
+        }
+    return false;
+}
+
+bool scale_of_name(const std::string& name, scale_kind& scale)
+{
+    for (int k = 0; k < scale_kinds; ++k)
+        if (name == scale_names[k]) {
+            scale = scale_kind(k);
+            return true;
+        }
+    return false;
 }
 
 void set_figure(Cchryzode& model, const figure_settings& f)

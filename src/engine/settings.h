@@ -22,6 +22,15 @@ inline bool operator==(const rgb& a, const rgb& b) { return a.r == b.r && a.g ==
 // turns the count into a place along it.
 enum class palette_kind { ramp, viridis, magma, inferno, plasma };
 enum class scale_kind { sqrt, linear, log, eq_hist };
+constexpr int palette_kinds = 5, scale_kinds = 4;
+// Their names, in the order of the enums: "ramp", "viridis", ...; "sqrt", ...
+extern const char* const palette_names[palette_kinds];
+extern const char* const scale_names[scale_kinds];
+const char* name_of(palette_kind palette);
+const char* name_of(scale_kind scale);
+// False for a name that is none of them.
+bool palette_of_name(const std::string& name, palette_kind& palette);
+bool scale_of_name(const std::string& name, scale_kind& scale);
 
 // Everything a picture is drawn from but its size. Both programs start on
 // these values.
