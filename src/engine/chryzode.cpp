@@ -1,3 +1,4 @@
+// The chryzode model: its figure computed into counts per pixel, and drawn.
 #include "chryzode.h"
 
 #include <allegro/internal/aintern.h>
@@ -297,10 +298,16 @@ void hit_map::clear()
         std::fill(columns[0], columns[0] + std::size_t(w) * std::size_t(h), 0);
 }
 
+namespace {
+int depth_of(BITMAP* bmp) { return bmp ? bitmap_color_depth(bmp) : 32; }
+}
+
 Cchryzode::Cchryzode(BITMAP* bmp)
     : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
-      fg1(makecol_depth(bitmap_color_depth(bmp), 255, 0, 0)), fg2(makecol_depth(bitmap_color_depth(bmp), 255, 255, 0)),
-      bg(makecol_depth(bitmap_color_depth(bmp), 0, 0, 0)), count(0), points(nullptr), points_m(0), seq(nullptr),
+      fg1(makecol_depth(depth_of(bmp), config::fg1[0], config::fg1[1], config::fg1[2])),
+      fg2(makecol_depth(depth_of(bmp), config::fg2[0], config::fg2[1], config::fg2[2])),
+      bg(makecol_depth(depth_of(bmp), config::bg[0], config::bg[1], config::bg[2])),
+      width(bmp ? bmp->w : 0), height(bmp ? bmp->h : 0), count(0), points(nullptr), points_m(0), seq(nullptr),
       inters(nullptr), inters_n(0), inters_m(0), inters_r(0), inters_type(0), fast(true)
 {
 }
@@ -322,7 +329,21 @@ void Cchryzode::set(double n, int m, int r, int type)
     this->type = type;
 }
 
-void Cchryzode::set_bmp(BITMAP* bmp) { this->bmp = bmp; }
+void Cchryzode::set_bmp(BITMAP* bmp)
+{
+    this->bmp = bmp;
+    set_size(bmp->w, bmp->h);
+}
+
+void Cchryzode::set_size(int w, int h)
+{
+    width = w;
+    height = h;
+}
+
+hit_map Cchryzode::take_counts() { return std::move(hits); }
+
+void Cchryzode::adopt_counts(hit_map counts) { keep_counts(std::move(counts)); }
 
 void Cchryzode::set_colors(int fg1, int fg2, int bg)
 {
@@ -360,7 +381,7 @@ std::uint64_t Cchryzode::calcul_bytes() const
     // the two chord-end lists, what the fast loops add (their grids also
     // serve the counting pass of the drawing), the hit map and, stored, the
     // list; then the page tables and the allocator's slack over all of it.
-    const int w = bmp->w, h = bmp->h;
+    const int w = width, h = height;
     const auto bytes_with = [&](std::int64_t chords) {
         std::uint64_t bytes = std::uint64_t(m) * (sizeof(Cpoint) + sizeof(int)) + sizeof(int) +
                               std::uint64_t(chords) * 2 * sizeof(Cpoint) + map_bytes(w, h) +
@@ -380,18 +401,18 @@ std::uint64_t Cchryzode::compute_bytes() const
 {
     if ((type & on_the_fly) || !list_matches())
         return calcul_bytes();
-    return map_bytes(bmp->w, bmp->h) + (fast ? fast::scratch_bytes(0, bmp->w, bmp->h) : 0);
+    return map_bytes(width, height) + (fast ? fast::scratch_bytes(0, width, height) : 0);
 }
 
 hit_map Cchryzode::take_map()
 {
-    if (spare && spare.width() == bmp->w && spare.height() == bmp->h) {
+    if (spare && spare.width() == width && spare.height() == height) {
         hit_map map = std::move(spare);
         map.clear();
         map.set_zoom(zoom);
         return map;
     }
-    return hit_map(bmp->w, bmp->h, zoom);
+    return hit_map(width, height, zoom);
 }
 
 void Cchryzode::keep_counts(hit_map counts)
@@ -430,7 +451,7 @@ bool Cchryzode::calcul()
         const int chords = int(f.from.size());
         pairs_planned = pair_count(chords);
         const work_watch watch{&pairs_done, &cancel_requested};
-        const pixel_map map(bmp->w, bmp->h, zoom);
+        const pixel_map map(width, height, zoom);
         new_map = take_map();
         bool done;
         if (type & on_the_fly) {
@@ -483,7 +504,7 @@ bool Cchryzode::count_list()
     try {
         hit_map map = take_map();
         const work_watch watch{nullptr, &cancel_requested};
-        const pixel_map to_pixels(bmp->w, bmp->h, zoom);
+        const pixel_map to_pixels(width, height, zoom);
         if (!(fast ? fast::count_points : scalar::count_points)(inters, inters ? pairs() : 0, to_pixels, map.get(),
                                                                 watch))
             return false;
@@ -497,7 +518,7 @@ bool Cchryzode::count_list()
 bool Cchryzode::compute()
 {
     if (list_matches())
-        return hits.fits(bmp->w, bmp->h, zoom) || count_list();
+        return hits.fits(width, height, zoom) || count_list();
     return calcul();
 }
 
@@ -525,3 +546,18 @@ bool Cchryzode::rerender()
         return false;
     return render();
 }
+
+figure_counts count_figure(Cchryzode& counter, const figure_request& request)
+{
+    set_parameters(counter, request.figure);
+    counter.set_size(request.w, request.h);
+    figure_counts result;
+    result.number = request.number;
+    result.computed = counter.compute();
+    if (result.computed)
+        result.hits = counter.take_counts();
+    else if (!counter.cancel_requested)
+        result.bytes_needed = counter.compute_bytes();
+    return result;
+}
+

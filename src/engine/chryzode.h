@@ -42,6 +42,9 @@ public:
     int m, r, type;
     int zoom;
     int fg1, fg2, bg;  // colours in the depth of bmp
+    // The picture size the counts are made for: the bitmap's, or set alone
+    // on a model that only counts and has no bitmap.
+    int width, height;
     int count;        // entries of seq; chords 1 to count - 1
     Cpoint* points;   // m points on the unit circle
     int points_m;     // the m that points were placed for
@@ -62,6 +65,7 @@ public:
     // it, before the next one.
     std::atomic<bool> cancel_requested{false};
 
+    // bmp may be null for a model that only counts (set_size gives its size).
     explicit Cchryzode(BITMAP* bmp);
     ~Cchryzode();
     Cchryzode(const Cchryzode&) = delete;
@@ -69,6 +73,7 @@ public:
 
     void set(double n, int m, int r, int type);
     void set_bmp(BITMAP* bmp);
+    void set_size(int w, int h);
     void set_colors(int fg1, int fg2, int bg);
     void set_zoom(int zoom);
     void set_fast(bool fast);
@@ -96,6 +101,13 @@ public:
     // on-the-fly mode.
     bool rerender();
 
+    // The counts of the figure last computed, handed over: the model keeps
+    // none. A model that only counts gives them to the one that draws.
+    hit_map take_counts();
+    // Counts made elsewhere for the current parameters, zoom and size,
+    // kept for render.
+    void adopt_counts(hit_map counts);
+
     // Number of pairs of chords of the current chord list.
     std::int64_t pairs() const;
     // Number of chords the next calcul draws with the current parameters.
@@ -109,3 +121,26 @@ private:
     hit_map take_map();
     void keep_counts(hit_map counts);
 };
+
+// A figure to count: everything its counts depend on, numbered so that its
+// result can be matched with the newest request.
+struct figure_request {
+    figure_settings figure;
+    int w = 0, h = 0;            // the picture's size
+    std::uint64_t number = 0;
+};
+
+// What counting a request gave.
+struct figure_counts {
+    std::uint64_t number = 0;    // the request's
+    bool computed = false;       // false when cancelled or short of memory
+    std::uint64_t bytes_needed = 0;   // short of memory: what it needed
+    hit_map hits;
+};
+
+// Counts the request on counter, a model without bitmap that is kept from
+// one request to the next so that its stored list serves another zoom or
+// view. Reads nothing but the request and counter; calls no Allegro
+// function, so it runs on any thread.
+figure_counts count_figure(Cchryzode& counter, const figure_request& request);
+

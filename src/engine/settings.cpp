@@ -54,10 +54,21 @@ bool scale_of_name(const std::string& name, scale_kind& scale)
     return false;
 }
 
-void set_figure(Cchryzode& model, const figure_settings& f)
+bool same_counts(const figure_settings& a, const figure_settings& b)
+{
+    return a.n == b.n && a.m == b.m && a.type == b.type && (!(a.type & from_root) || a.r == b.r) &&
+           a.zoom == b.zoom && a.magnify == b.magnify && a.cx == b.cx && a.cy == b.cy;
+}
+
+void set_parameters(Cchryzode& model, const figure_settings& f)
 {
     model.set(f.n, f.m, f.r, f.type);
     model.set_zoom(f.zoom);
+}
+
+void set_figure(Cchryzode& model, const figure_settings& f)
+{
+    set_parameters(model, f);
     const int depth = bitmap_color_depth(model.bmp);
     model.set_colors(colour(depth, f.fg1), colour(depth, f.fg2), colour(depth, f.bg));
 }

@@ -54,7 +54,13 @@ struct figure_settings {
 // The picture size both programs start with.
 constexpr int default_width = config::width, default_height = config::height;
 
-// Gives the model the figure's parameters, zoom and colours.
+// Whether two figures have the same counts: they differ at most in colours.
+bool same_counts(const figure_settings& a, const figure_settings& b);
+
+// Gives the model the figure's parameters, zoom and view: what its counts
+// depend on.
+void set_parameters(Cchryzode& model, const figure_settings& figure);
+// Gives the model the figure's parameters, zoom, view and colours.
 void set_figure(Cchryzode& model, const figure_settings& figure);
 
 // The one-line description of a figure, as the status line shows it.

@@ -1,6 +1,6 @@
 // The end of the program when it is told to stop from outside: a signal
 // whose default action ends a process, the X display gone, or the window's
-// close button while a dialog of its own is open.
+// close button.
 //
 // Allegro's own signal handlers run allegro_exit on whatever thread the
 // signal reaches, and Xlib's default reaction to a lost display calls exit,
@@ -10,6 +10,7 @@
 // own, and a lost display ends the process at once; neither path calls
 // Allegro or Xlib, nor runs the atexit handlers.
 #include <csignal>
+#include <cstdlib>
 
 #include <unistd.h>
 #include <X11/Xlib.h>
@@ -42,16 +43,36 @@ void end_on_signals_and_display_loss()
     XSetIOErrorHandler(display_lost);
 }
 
-// Allegro calls this on its X thread. The main loop sees the flag only while
-// the main window is the active dialog: a modal dialog, an alert or the file
-// selector runs a loop of its own, so then the program ends here, as on a
-// signal. A picture being saved is the main window's work, done before the
-// main loop looks at the flag again.
-void close_button_callback()
+// Allegro calls this on its X thread, which must touch nothing of the main
+// thread's: it only raises the flag. Every modal loop of the program looks at
+// it (run_dialog, modal_alert, modal_file_select) and so does the main loop.
+// Allegro's own loops (alerts, the file selector, the menus) are closed by an
+// Escape sent every few milliseconds once the flag is up.
+void close_button_callback() { close_button_clicked = 1; }
+
+namespace {
+
+void send_escape_once_closing()
 {
-    if (__atomic_load_n(&active_dialog, __ATOMIC_ACQUIRE) != main_dialog) {
-        remove_unfinished_picture();
-        _exit(0);
-    }
-    close_button_clicked = 1;
+    if (close_button_clicked)
+        simulate_keypress((KEY_ESC << 8) | 27);
+}
+END_OF_FUNCTION(send_escape_once_closing)
+
+}
+
+void watch_close_button()
+{
+    LOCK_FUNCTION(send_escape_once_closing);
+    install_int(send_escape_once_closing, 20);
+}
+
+void end_program()
+{
+    stop_figure_work();
+    delete &the_model();
+    main_dialog[view_entry].dp = nullptr;
+    main_dialog[view_entry].dp2 = nullptr;
+    // Allegro's exit handler runs here, on the main thread.
+    std::exit(0);
 }

@@ -125,17 +125,35 @@ int d_rgbedit_proc(int msg, DIALOG* d, int c)
     return ret;
 }
 
+namespace {
+
+// The colours wait in the figure asked for, and in the model, for the next
+// rendering: the picture on screen keeps its own until then.
+void store_colours(rgb fg1, rgb fg2, rgb bg)
+{
+    state.wanted.fg1 = fg1;
+    state.wanted.fg2 = fg2;
+    state.wanted.bg = bg;
+    if (state.work.pending || figure_busy())
+        return;   // the figure under way is rendered with the colours it was asked with
+    const int depth = bitmap_color_depth(the_model().bmp);
+    the_model().set_colors(makecol_depth(depth, fg1.r, fg1.g, fg1.b), makecol_depth(depth, fg2.r, fg2.g, fg2.b),
+                           makecol_depth(depth, bg.r, bg.g, bg.b));
+}
+
+}
+
 int change_color()
 {
-    write_row(0, state.shown.fg1);
-    write_row(1, state.shown.fg2);
-    write_row(2, state.shown.bg);
+    write_row(0, state.wanted.fg1);
+    write_row(1, state.wanted.fg2);
+    write_row(2, state.wanted.bg);
     if (run_number_dialog(color_dialog, component_fields) == ok_entry) {
         rgb fg1{}, fg2{}, bg{};
         read_row(0, fg1);
         read_row(1, fg2);
         read_row(2, bg);
-        recolour_figure(fg1, fg2, bg);
+        store_colours(fg1, fg2, bg);
     }
     redraw_main();
     return D_O_K;

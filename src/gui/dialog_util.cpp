@@ -1,3 +1,5 @@
+// What the commands share: the model, modal dialogs and alerts that the
+// close button ends, the status line, number fields.
 #include <algorithm>
 
 #include "chryzode.h"
@@ -13,17 +15,33 @@ int run_dialog(DIALOG* dialog, int focus)
 {
     set_dialog_color(dialog, gui_fg_color, gui_bg_color);
     centre_dialog(dialog);
-    return do_dialog(dialog, focus);
+    // do_dialog's own loop, which also looks at the close button.
+    DIALOG_PLAYER* player = init_dialog(dialog, focus);
+    while (update_dialog(player))
+        if (close_button_clicked)
+            end_program();
+    return shutdown_dialog(player);
+}
+
+int modal_alert(const char* s1, const char* s2, const char* s3, const char* b1, const char* b2, int c1, int c2)
+{
+    const int button = alert(s1, s2, s3, b1, b2, c1, c2);
+    if (close_button_clicked)
+        end_program();
+    return button;
+}
+
+int modal_file_select(const char* message, char* path, const char* ext, int size, int w, int h)
+{
+    const int chosen = file_select_ex(message, path, ext, size, w, h);
+    if (close_button_clicked)
+        end_program();
+    return chosen;
 }
 
 void show_status()
 {
-    char* const text = static_cast<char*>(main_dialog[status_bar_entry].dp);
-    const figure_settings& f = state.shown;
-    if (!state.on_screen)
-        uszprintf(text, sizeof status_text, "No figure at this size: Chryzode > Rerender draws it");
-    else if (!animation_status(text, sizeof status_text))
-        write_status(text, sizeof status_text, f.n, f.m, f.r, f.type, f.zoom);
+    uszprintf(status_text, sizeof status_text, "%s", current_status().c_str());
     fit_status_bar();
 }
 
@@ -51,7 +69,7 @@ void report_out_of_memory(std::uint64_t bytes)
     char need[128], have[128];
     uszprintf(need, sizeof need, "It needs %llu MB of memory,", bytes / mb);
     uszprintf(have, sizeof have, "and %llu MB are available.", available_memory() / mb);
-    alert("This figure is too large.", need, have, "OK", nullptr, 0, 0);
+    modal_alert("This figure is too large.", need, have, "OK", nullptr, 0, 0);
 }
 
 namespace {
@@ -70,7 +88,7 @@ void refuse(const DIALOG* dialog, const number_field& field, verdict why)
         uszprintf(line, sizeof line, "%s is empty: it needs a number.", field.label);
     else
         uszprintf(line, sizeof line, "%s is not a number: %s", field.label, text);
-    alert(static_cast<const char*>(dialog[title_entry].dp), line, field.rule, "OK", nullptr, 0, 0);
+    modal_alert(static_cast<const char*>(dialog[title_entry].dp), line, field.rule, "OK", nullptr, 0, 0);
 }
 
 // The first shown field whose text the field refuses, or null.

@@ -115,12 +115,10 @@ int change_gfx_mode()
     const int exit = run_dialog(gfx_dialog);
     // The list closes the dialog on a double click.
     if (exit == ok_entry || exit == mode_list) {
-        // The worker lets go of the model and its bitmap first.
-        settle_figure_work();
         const screen_mode& chosen = modes[gfx_dialog[mode_list].d1];
         if (set_gfx_mode(chosen.driver, chosen.w, chosen.h, 0, 0) != 0 || !fit_view_to_screen()) {
             restore(previous);
-            alert("Error !", "Unable to change", "Graphics mode", "OK", nullptr, 0, 0);
+            modal_alert("Error !", "Unable to change", "Graphics mode", "OK", nullptr, 0, 0);
         } else if (state.on_screen) {
             // The figure is drawn again at the new size, as a zoom is.
             state.on_screen = false;

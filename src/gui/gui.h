@@ -3,15 +3,18 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <allegro.h>
 
+#include "chryzode.h"
 #include "settings.h"
 
-class Cchryzode;
+using clock_time = std::chrono::steady_clock::time_point;
 
 // Fixed entries of main_dialog.
 constexpr int view_entry = 0;        // dp: the view bitmap, dp2: the model
@@ -31,30 +34,43 @@ constexpr int edit_buffer_size(int chars) { return 4 * chars + 1; }
 
 extern DIALOG main_dialog[];
 extern MENU main_menu[], file_menu[], chryzode_menu[], zoom_menu[], help_menu[];
-extern char status_text[128];
+extern char status_text[256];
 
 // The animation of n: a step each frame, at most fps frames a second, up to
 // an optional last n.
 struct animation {
-    double step_complete = 0.01, step_from_root = 1;
-    int fps = 25;
+    double step_complete = config::animation_step_complete, step_from_root = config::animation_step_from_root;
+    int fps = config::animation_fps;
     bool has_last = false;
     double last = 0;
     bool running = false, paused = false;
-    double rate = 0;   // frames a second reached
+    bool ends_after_frame = false;            // the frame asked for is the last n's
+    std::vector<clock_time> shown_at;         // when its frames showed, the last second of them
+};
+
+// The worker's requests, as the main thread keeps track of them.
+struct figure_work {
+    std::uint64_t newest = 0;    // the number of the newest request; only its result is shown
+    figure_request running;      // the request the worker has, or had last
+    bool pending = false;        // wanted is not asked of the worker yet
+    bool cancelled = false;      // by the user: no progress shown
+    clock_time started{}, next_progress{}, last_shown{};
+    double last_seconds = 0;     // how long the last figure shown took
 };
 
 // The figure and the view, the one place commands read and change them.
 struct explorer_state {
     figure_settings shown;    // the figure on screen, which the status line names
-    figure_settings wanted;   // the newest asked for; shown once computed
+    figure_settings wanted;   // the newest asked for; shown once computed. Its
+                              // colours wait there for the next rendering.
     bool drawn = false;       // a figure was computed: the commands on it apply
     bool on_screen = false;   // the view holds the picture of shown
-    int zoom_ratio = 2;
+    int zoom_ratio = config::zoom_ratio;
     // A figure refused for want of memory, offered again by New to be mended.
     bool has_refused = false;
     figure_settings refused;
     animation anim;
+    figure_work work;
 };
 extern explorer_state state;
 extern std::atomic<int> close_button_clicked;
@@ -72,9 +88,12 @@ int d_chryzode_proc(int msg, DIALOG* d, int c);
 int hide();
 int about();
 int quit();
-// The window's close button: ends the program, at once when a dialog of its
-// own is open, else through the main loop (clean_end.cpp).
+// The window's close button: raises close_button_clicked, which every modal
+// loop and the main loop look at (clean_end.cpp).
 void close_button_callback();
+void watch_close_button();     // closes Allegro's own loops once it is raised
+// Ends the program from inside any command, cleanly.
+[[noreturn]] void end_program();
 
 // Commands.
 int new_chryzode();
@@ -96,8 +115,11 @@ void end_on_signals_and_display_loss();
 // Shared by the commands.
 Cchryzode& the_model();              // main_dialog[view_entry].dp2
 // Coloured, centred, modal, with no object focused unless focus names one;
-// the exit index.
+// the exit index. The close button ends the program from it.
 int run_dialog(DIALOG* dialog, int focus = -1);
+// Allegro's alert and file selector, which the close button ends too.
+int modal_alert(const char* s1, const char* s2, const char* s3, const char* b1, const char* b2, int c1, int c2);
+int modal_file_select(const char* message, char* path, const char* ext, int size, int w, int h);
 constexpr int ok_entry = 2;           // the OK button of every command dialog
 void show_status();                   // the model's description into the status bar's text
 // Stretches the status bar across the screen at its foot, as tall as its
@@ -114,29 +136,35 @@ void report_out_of_memory(std::uint64_t bytes);
 
 // The figure's computation, on one worker thread (figure_work.cpp). The main
 // loop polls it; the window stays alive meanwhile, and Escape cancels.
-enum class figure_job { compute, again };   // again: on the fly, computed anew
 void start_figure_work();
 void stop_figure_work();
-// Asks for the figure: abandons the one being computed, if any; it is
-// computed, painted and shown from the main loop.
-void ask_for_figure(const figure_settings& figure, figure_job kind = figure_job::compute);
+// Asks for the figure: it becomes the newest request, computed, painted and
+// shown from the main loop; the request under way gives way to it.
+void ask_for_figure(const figure_settings& figure);
+// Paints the figure on screen again from its counts, in the colours of figure.
+void repaint_figure(const figure_settings& figure);
 void poll_figure_work();      // from the main loop
 // Sleeps up to ms milliseconds, less when the figure under way is computed.
 void wait_for_figure_work(int ms);
 bool figure_busy();
-// Abandons the figure being computed; the one on screen stays current.
+// Abandons the figure asked for; the one on screen stays current.
 void cancel_figure();
-// Waits for the worker to let go of the model: the figure being computed
-// is abandoned and asked for again later.
-void settle_figure_work();
-void draw_view();             // the view and the status bar onto the screen
-// Repaints the figure on screen in other colours from its counts.
-void recolour_figure(rgb fg1, rgb fg2, rgb bg);
+void draw_view();             // the view and the bars onto the screen
+// The status line: the figure on screen, and while another is computed, the
+// one asked for with the state of the work: "... -> m=100199 (computing)".
+std::string current_status(const std::string& work = "computing");
+// figure with the colours and the colour map of colours_from: what a
+// rendering of figure takes once colours were stored for the next.
+figure_settings keep_colours(figure_settings figure, const figure_settings& colours_from);
+// What differs in wanted from shown, for the status line: "m=100199 ", or
+// "" when nothing but the colours does.
+std::string asked_text(const figure_settings& shown, const figure_settings& wanted);
 
 // Live exploration (explore.cpp): the keys that step the figure and the
 // animation of n.
 bool explore_key(int scancode, bool shift);   // true when the key was used
 void poll_animation();        // from the main loop
+bool frame_due();             // the next frame of the animation may show
 void frame_shown();           // the animation's bookkeeping of a new frame
 void stop_animation();
 // The status line of the animation; false when none runs.

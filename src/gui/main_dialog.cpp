@@ -7,7 +7,7 @@
 #include "gui.h"
 
 std::atomic<int> close_button_clicked{0};
-char status_text[128];
+char status_text[256];
 
 MENU file_menu[] = {
     /* text                            proc               child          flags       dp */
@@ -126,7 +126,7 @@ int hide()
 
 int about()
 {
-    alert("Quorvane - A chryzode explorer", "version " QUORVANE_VERSION, "Chryzodes drawn by their crossings",
+    modal_alert("Quorvane - A chryzode explorer", "version " QUORVANE_VERSION, "Chryzodes drawn by their crossings",
           "OK", nullptr, 0, 0);
     return D_O_K;
 }
@@ -146,6 +146,7 @@ bool start_up()
     install_keyboard();
     install_timer();
     install_mouse();
+    watch_close_button();
     if (!open_window())
         return fail("no 640x480 window or screen mode can be opened");
 
@@ -155,6 +156,7 @@ bool start_up()
     clear(view);
     main_dialog[view_entry].dp = view;
     main_dialog[view_entry].dp2 = new Cchryzode(view);
+    set_figure(the_model(), state.shown);
     main_dialog[view_entry].w = view->w;
     main_dialog[view_entry].h = view->h;
 

@@ -161,6 +161,12 @@ int new_chryzode()
 
 int render_chryzode()
 {
-    ask_for_figure(state.wanted, figure_job::again);
+    // A figure that differs from the one on screen in its colours alone is
+    // painted again from its counts.
+    if (state.on_screen && !figure_busy() && !state.work.pending &&
+        same_counts(state.shown, state.wanted))
+        repaint_figure(state.wanted);
+    else
+        ask_for_figure(state.wanted);
     return D_O_K;
 }

@@ -78,7 +78,7 @@ std::string fit_alert(const std::string& text)
 bool save_as(const char* directory, const char* name)
 {
     if (!*name) {
-        alert("The image needs a name to be saved.", nullptr, nullptr, "OK", nullptr, 0, 0);
+        modal_alert("The image needs a name to be saved.", nullptr, nullptr, "OK", nullptr, 0, 0);
         return false;
     }
     const std::string path = join_path(directory, name);
@@ -86,7 +86,7 @@ bool save_as(const char* directory, const char* name)
     std::string why;
     if (out.open(path, why) && out.commit(static_cast<BITMAP*>(main_dialog[view_entry].dp), why))
         return true;
-    alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
+    modal_alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
     return false;
 }
 
@@ -101,13 +101,13 @@ int save_chryzode()
     // After a mode change whose drawing was cancelled, the view shows no
     // figure: nothing the status line could name would be saved.
     if (!state.on_screen) {
-        alert("No figure is drawn at this size to be saved:", "Chryzode > Rerender draws it.", nullptr, "OK", nullptr,
+        modal_alert("No figure is drawn at this size to be saved:", "Chryzode > Rerender draws it.", nullptr, "OK", nullptr,
               0, 0);
         return D_O_K;
     }
     // A lone filter would be taken for a default extension and appended to a
     // typed directory ("/a/b./+d"); the ';' makes it a list.
-    if (file_select_ex("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300)) {
+    if (modal_file_select("Choose saving directory", directory, "/+d;", sizeof directory, 400, 300)) {
         save_chryzode_dialog[name_entry].dp = filename;
         // The name field has the focus: a name typed at once comes before
         // ".bmp". A refused name is asked for again, in the same directory.

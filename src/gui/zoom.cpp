@@ -66,7 +66,7 @@ void cannot_zoom(const char* command, const char* why)
 {
     char ratio[64];
     uszprintf(ratio, sizeof ratio, "with the zoom 1:%d and the ratio %d:", state.wanted.zoom, state.zoom_ratio);
-    alert(command, ratio, why, "OK", nullptr, 0, 0);
+    modal_alert(command, ratio, why, "OK", nullptr, 0, 0);
 }
 
 }

@@ -182,11 +182,14 @@ inline bool run_main_until(const std::function<bool()>& done, double seconds = 2
 }
 
 // Types s, running the main loop until everything typed is taken with the
-// main window back on top (true), or the typist gives up or `seconds` pass.
+// main window back on top and the figure asked for shown (true), or the
+// typist gives up or `seconds` pass. A running animation asks for figures
+// of its own: its frames are not waited for.
 inline bool typed(const steps& s, double seconds = 30)
 {
     type(s);
-    const auto taken = [] { return typist::queue.empty() && !keypressed() && main_window_active() && !figure_busy(); };
+    const auto settled = [] { return state.anim.running || (!figure_busy() && !state.work.pending); };
+    const auto taken = [&] { return typist::queue.empty() && !keypressed() && main_window_active() && settled(); };
     return run_main_until([&] { return typist::gave_up || taken(); }, seconds) && !typist::gave_up;
 }
 
