@@ -524,7 +524,7 @@ bool Cchryzode::compute()
 
 void Cchryzode::status(char* text) const
 {
-    write_status(text, 104, n, m, r, type, zoom);
+    write_status(text, config::status_size, n, m, r, type, zoom);
 }
 
 bool Cchryzode::render()

@@ -90,7 +90,7 @@ public:
     std::uint64_t calcul_bytes() const;
     // Memory the next compute needs, in bytes (saturating).
     std::uint64_t compute_bytes() const;
-    // One-line description; text must hold 104 bytes.
+    // One-line description; text must hold config::status_size bytes.
     void status(char* text) const;
     // Draws the density picture into bmp, counting first if the hit map is
     // not that of the current figure. False when that counting fails; the

@@ -187,6 +187,8 @@ void adopt(figure_counts counts)
     Cchryzode& model = the_model();
     set_figure(model, w.running.figure);
     model.adopt_counts(std::move(counts.hits));
+    assert(model.hits.width() == model.bmp->w && model.hits.height() == model.bmp->h &&
+           "the counts are those of the view's bitmap");
     // Painting cannot fail once the counts are made.
     model.render();
     state.shown = w.running.figure;

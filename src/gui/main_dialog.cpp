@@ -171,9 +171,8 @@ bool start_up()
 
 bool update_main_dialog()
 {
-    // Escape makes update_dialog stop with no object (-1) while the bars are
-    // hidden: the main window ignores it.
-    const bool closed = !update_dialog(player) && player->obj != -1;
+    // The view takes Escape, so only Quit closes the dialog.
+    const bool closed = !update_dialog(player);
     poll_figure_work();
     poll_animation();
     // The yield object does not run while the bars are hidden or a menu is

@@ -86,7 +86,6 @@ int zoom_change_value()
     redraw_main();
     if (typed)
         apply_zoom(zoom);
-    redraw_main();
     return D_O_K;
 }
 

@@ -136,7 +136,7 @@ int one_picture(const render_options& o, Cchryzode& model)
     progress shown(!o.quiet && isatty(STDERR_FILENO));
     const std::int64_t pairs = model.planned_pairs();
     if (shown.shown()) {
-        char description[104];
+        char description[config::status_size];
         model.status(description);
         shown.note(std::string(description) + ", " + size_text(o.w, o.h) + " pixels");
         announce_time(shown, model, double(pairs));

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int64_t sum = 0;
     if (model.calcul_bytes() > available_memory())
         return 0;
-    if (std::strlen(text) >= 104 || chords < 0 || chords > (m > 0 ? m : 0) || !model.calcul() ||
+    if (std::strlen(text) >= config::status_size || chords < 0 || chords > (m > 0 ? m : 0) || !model.calcul() ||
         model.count != (m < 1 ? 0 : chords + 1))
         std::abort();
     for (int x = 0; model.hits && x < w; ++x)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -462,4 +463,115 @@ TEST_F(gui, animation)
     EXPECT_TRUE(run_main_until([] { return !state.anim.running; }) && state.shown.n == 3) << "from a root n stays whole";
 }
 
+}
+
+// Escape the moment a figure is computed, Colors and a mode change while one
+// computes: the screen, the status line and the next key always name the
+// same figure, and a figure computed is never computed again.
+TEST_F(gui, requests_and_results)
+{
+    the_model().set_fast(false);   // slow enough to type into a dialog meanwhile
+    const figure first{2, 301, 0, on_the_fly, 1}, large{2, 8001, 0, on_the_fly, 1};
+    ASSERT_TRUE(typed(new_figure(first)));
+    figure_settings next = state.wanted;
+    next.n = 3;
+    ask_for_figure(next);
+    wait_for_figure_work(60000);   // computed, not taken yet
+    explore_key(KEY_ESC, false);
+    poll_figure_work();
+    EXPECT_TRUE(state.shown.n == 2 && state.wanted.n == 2) << state.shown.n << " " << state.wanted.n;
+    expect_figure(first);
+    ASSERT_TRUE(typed({press(KEY_RIGHT)}));
+    EXPECT_EQ(state.shown.n, 3);
+
+    // Colors: the figure under way keeps the colours it was asked with.
+    bool busy = false;
+    ASSERT_TRUE(typed(new_figure(large) + open_dialog(KEY_C, 'c', "Chryzode colors") +
+                      steps{now([&] { busy = figure_busy(); })} + fill(9, 3, "0") + steps{ok}, 120));
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(state.shown.fg1 == (rgb{255, 0, 0}) && state.wanted.fg1 == (rgb{0, 0, 0}));
+    EXPECT_EQ(different_pixels(view(), engine_picture(large).get()), 0);
+    const std::uint64_t requests = state.work.newest;
+    ASSERT_TRUE(typed(menu(KEY_C, 'r')));   // paints it in the new colours, from its counts
+    EXPECT_TRUE(state.work.newest == requests && state.shown.fg1 == (rgb{0, 0, 0}));
+    EXPECT_EQ(different_pixels(view(), engine_picture(large).get()), 0);
+
+    // Graphics Mode: the figure under way is abandoned for one of the new size.
+    ASSERT_TRUE(typed(new_figure(first) + new_figure(large) + open_dialog(KEY_F, 'g', "Changing graphics mode") +
+                      steps{now([&] { busy = figure_busy(); })} +
+                      steps{tab_to(4), press(KEY_HOME), press(KEY_DOWN), press(KEY_DOWN), ok}, 120));
+    EXPECT_TRUE(busy && view()->w == 800 && state.on_screen);
+    expect_figure(large);
+}
+
+// The animation never shows frames faster than its rate, also after a slow
+// frame, and its readout says how many it showed in the last second.
+TEST_F(gui, animation_rate)
+{
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1}) + open_dialog(KEY_C, 'a', "Animation of n") +
+                      fill(7, 2, "10") + steps{ok, keystroke(' ')}));
+    std::vector<clock_time> frames;
+    int most = 0;
+    const auto watch = [&](double seconds) {
+        run_main_until([&] {
+            if (frames.empty() || state.work.last_shown != frames.back())
+                frames.push_back(state.work.last_shown);
+            const std::string line = status_line();
+            if (line.find(" frames/s") != std::string::npos)
+                most = std::max(most, std::atoi(line.c_str() + line.find(" ; ") + 3));
+            return false;
+        }, seconds);
+    };
+    watch(1.5);
+    // Slow frames, then fast ones again.
+    const auto modulus = [](int m) {
+        figure_settings f = state.wanted;
+        f.m = m;
+        ask_for_figure(f);
+    };
+    the_model().set_fast(false);
+    modulus(5001);
+    watch(1.5);
+    the_model().set_fast(true);
+    modulus(301);
+    watch(1);
+    ASSERT_GT(frames.size(), 10u);
+    for (std::size_t k = 2; k < frames.size(); ++k)
+        EXPECT_GE(frames[k] - frames[k - 1], std::chrono::milliseconds(99)) << "frame " << k;
+    EXPECT_TRUE(most >= 5 && most <= 10) << most;
+}
+
+// A key held over figures of about 0.1 s: each step is named at once, and a
+// figure shows at least every half second rather than none until release.
+TEST_F(gui, held_key)
+{
+    Cchryzode probe(nullptr);
+    probe.set_size(view()->w, view()->h);
+    probe.set(2, 4000, 0, on_the_fly);
+    double seconds = 1e9;
+    for (int warm = 0; warm < 3; ++warm) {   // the first figure also starts the threads
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(probe.calcul());
+        seconds = std::min(seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    const int m = std::clamp(int(4000 * std::sqrt(0.1 / seconds)), 1000, 100000);
+    ASSERT_TRUE(typed(new_figure({2, m, 0, on_the_fly, 1})));
+    int figures = 0, named = 0;
+    auto last_key = std::chrono::steady_clock::now();
+    clock_time last_shown = state.work.last_shown;
+    run_main_until([&] {
+        if (std::chrono::steady_clock::now() - last_key > std::chrono::milliseconds(30)) {
+            last_key = std::chrono::steady_clock::now();
+            simulate_keypress(KEY_RIGHT << 8);
+        }
+        if (state.work.last_shown != last_shown) {
+            last_shown = state.work.last_shown;
+            ++figures;
+        }
+        named += status_line().find("-> n=" + multiplier_text(state.wanted.n) + " (computing") != std::string::npos;
+        return false;
+    }, 2);
+    EXPECT_GE(figures, 3) << "m=" << m;
+    EXPECT_GT(named, 0);
+    EXPECT_TRUE(menu_bar_on_screen());
 }

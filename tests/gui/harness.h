@@ -242,6 +242,15 @@ inline long different_pixels(BITMAP* a, BITMAP* b)   // -1 when the sizes differ
     return a->w != b->w || a->h != b->h ? -1 : differ;
 }
 
+// The menu bar's first item, on screen over the view.
+inline bool menu_bar_on_screen()
+{
+    scare_mouse();
+    const bool shown = getpixel(screen, 2, 2) == gui_bg_color && getpixel(screen, 2, 8) == gui_bg_color;
+    unscare_mouse();
+    return shown;
+}
+
 inline long view_differs_on_screen()
 {
     const bitmap_ptr shown = copy_of(screen), expected = copy_of(screen);
@@ -254,10 +263,11 @@ class program_test : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(start_up());
+        // Before start_up starts Allegro's threads, which read them.
         typist::allegro_mouse_b = gui_mouse_b;
         typist::program_thread = std::this_thread::get_id();
         gui_mouse_b = typist::mouse_b;
+        ASSERT_TRUE(start_up());
     }
     void TearDown() override
     {
