@@ -148,3 +148,10 @@ std::string duration_text(double seconds)
         std::snprintf(text, sizeof text, "%.0f days", std::round(minutes / (24 * 60)));
     return text;
 }
+
+std::string view_text(double magnify, double cx, double cy)
+{
+    if (magnify == 1 && cx == 0 && cy == 0)
+        return "";
+    return "; x" + multiplier_text(magnify) + " at (" + multiplier_text(cx + 0.0) + ", " + multiplier_text(cy + 0.0) + ")";
+}

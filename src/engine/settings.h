@@ -63,6 +63,14 @@ void set_parameters(Cchryzode& model, const figure_settings& figure);
 // Gives the model the figure's parameters, zoom, view and colours.
 void set_figure(Cchryzode& model, const figure_settings& figure);
 
+// The magnifications a view may have: past the largest, the crossings'
+// single-precision coordinates are coarser than a pixel.
+constexpr double min_magnify = 1, max_magnify = 100000;
+// The view as the status line adds it to the figure's text: "" at
+// magnification 1 about (0, 0), else "; x2.44140625 at (0.30078125,
+// -0.1953125)", each number in its shortest exact form, never -0.
+std::string view_text(double magnify, double cx, double cy);
+
 // The one-line description of a figure, as the status line shows it.
 void write_status(char* text, int size, double n, int m, int r, int type, int zoom);
 

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "chryzode.h"
 #include "gui.h"
@@ -238,7 +239,9 @@ std::string current_status(const std::string& work)
         uszprintf(text, sizeof text, "No figure at this size: Chryzode > Rerender draws it");
     else if (!animation_status(text, sizeof text))
         write_status(text, sizeof text, f.n, f.m, f.r, f.type, f.zoom);
-    std::string line = text;
+    std::string line = text + view_text(f.magnify, f.cx, f.cy);
+    if (!state.view.notice.empty())
+        line += " - " + std::exchange(state.view.notice, "");
     if (!state.anim.running && (figure_busy() || state.work.pending) && !state.work.cancelled)
         line += " -> " + asked_text(state.shown, state.wanted) + "(" + work + ")";
     return line;

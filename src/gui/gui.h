@@ -58,6 +58,19 @@ struct figure_work {
     double last_seconds = 0;     // how long the last figure shown took
 };
 
+// A view of the figure: its magnification and centre.
+struct view_place {
+    double magnify, cx, cy;
+};
+
+// Moving about: the views seen before, for Backspace, and what the last
+// move has to say.
+struct view_state {
+    std::vector<view_place> history;
+    std::string notice;        // shown once in the status line
+    int wheel = 0;             // mouse_z as last seen
+};
+
 // The figure and the view, the one place commands read and change them.
 struct explorer_state {
     figure_settings shown;    // the figure on screen, which the status line names
@@ -71,6 +84,7 @@ struct explorer_state {
     figure_settings refused;
     animation anim;
     figure_work work;
+    view_state view;
 };
 extern explorer_state state;
 extern std::atomic<int> close_button_clicked;
@@ -159,6 +173,14 @@ figure_settings keep_colours(figure_settings figure, const figure_settings& colo
 // What differs in wanted from shown, for the status line: "m=100199 ", or
 // "" when nothing but the colours does.
 std::string asked_text(const figure_settings& shown, const figure_settings& wanted);
+
+// Moving about the figure (view.cpp): magnifying and panning with the keys,
+// the wheel and drags; Backspace goes back to the view before.
+bool view_key(int c, int shifts);             // true when the key was used
+void view_wheel(int notches, int px, int py);
+int view_click(int x, int y);                 // a drag, or with Ctrl a rectangle
+void go_back();
+figure_settings whole_view(figure_settings figure);
 
 // Live exploration (explore.cpp): the keys that step the figure and the
 // animation of n.

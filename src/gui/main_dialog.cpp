@@ -97,8 +97,10 @@ bool open_window()
 
 int d_chryzode_proc(int msg, DIALOG* d, int c)
 {
-    if (msg == MSG_XCHAR && explore_key(c >> 8, key_shifts & KB_SHIFT_FLAG))
+    if (msg == MSG_XCHAR && (view_key(c, key_shifts) || explore_key(c >> 8, key_shifts & KB_SHIFT_FLAG)))
         return D_USED_CHAR;
+    if (msg == MSG_CLICK)
+        return view_click(gui_mouse_x(), gui_mouse_y());
     return d_bitmap_proc(msg, d, c);
 }
 
@@ -169,8 +171,26 @@ bool start_up()
     return true;
 }
 
+namespace {
+
+// The wheel magnifies about the pointer over the view, not over the bars.
+void follow_wheel()
+{
+    const int z = mouse_z, notches = z - state.view.wheel;
+    state.view.wheel = z;
+    const DIALOG &menu = main_dialog[menu_bar_entry], &bar = main_dialog[status_bar_entry];
+    const int x = mouse_x, y = mouse_y;
+    const bool over_menu = !(menu.flags & D_HIDDEN) && x < menu.x + menu.w && y < menu.y + menu.h;
+    const bool over_bar = !(bar.flags & D_HIDDEN) && y >= bar.y;
+    if (notches != 0 && state.drawn && !over_menu && !over_bar)
+        view_wheel(notches, x, y);
+}
+
+}
+
 bool update_main_dialog()
 {
+    follow_wheel();
     // The view takes Escape, so only Quit closes the dialog.
     const bool closed = !update_dialog(player);
     poll_figure_work();
