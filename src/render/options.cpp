@@ -151,7 +151,8 @@ void read_frames(const char* text, frame_range& range)
         "N1:N2 or N1:N2:STEP, numbers from -2147483647 to 2147483647 such as 2 or 2.37, "
         "with STEP > 0 when N1 < N2, STEP < 0 when N1 > N2, and at most 9 decimals";
     std::vector<std::string> parts = split(text, ':');
-    if (parts.size() == 2)
+    const bool default_step = parts.size() == 2;
+    if (default_step)
         parts.push_back("1");
     double values[3];
     long long units[3], unit = 1;
@@ -159,7 +160,11 @@ void read_frames(const char* text, frame_range& range)
         if (!parse_multiplier(parts[std::size_t(k)], values[k]) ||
             !to_units(parts[std::size_t(k)], max_decimals, units[k]))
             bad_value("--frames", allowed, text);
-    // The step goes from N1 toward N2, either way.
+    // The step goes from N1 toward N2, either way; by default by 1.
+    if (default_step && parts.size() == 3 && units[0] > units[1]) {
+        values[2] = -values[2];
+        units[2] = -units[2];
+    }
     if (parts.size() != 3 || units[2] == 0 || (units[0] < units[1] && units[2] < 0) ||
         (units[0] > units[1] && units[2] > 0))
         bad_value("--frames", allowed, text);
@@ -395,8 +400,9 @@ void print_help(std::FILE* out)
                  "      --format F    format of the picture on standard output: bmp, pcx, tga\n"
                  "                    or png (default bmp)\n"
                  "      --frames N1:N2[:STEP]\n"
-                 "                    one picture for each n from N1 to N2 (step 1 or STEP,\n"
-                 "                    negative when N1 > N2; at most %lld frames), FILE a\n"
+                 "                    one picture for each n from N1 to N2 (by STEP, negative\n"
+                 "                    when N1 > N2; by 1 or -1 when not given; at most\n"
+                 "                    %lld frames), FILE a\n"
                  "                    pattern with one integer conversion, such as\n"
                  "                    frame-%%04d.png: it takes n when every n is whole, else\n"
                  "                    the frame's number from 0; or FILE a film, .mp4, .webm\n"
