@@ -4,7 +4,7 @@
 #   bash tests/film_parallel.sh RENDERER
 set -euo pipefail
 render=$1
-script=$(dirname "$0")/../scripts/film-parallel.sh
+script=$(realpath "$(dirname "$0")/../scripts/film-parallel.sh")
 command -v parallel >/dev/null || { echo "no GNU parallel: skipped"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -141,10 +141,10 @@ TEST_F(Render, SettingsRoundTrip)
          64, 48},
     };
     for (const picture_settings& c : cases) {
-        std::ofstream(dir / "s.toml") << settings_text(c);
-        ASSERT_EQ(run("--settings s.toml -o a.png"), 0) << errors();
         picture_settings back;
         std::string why;
+        ASSERT_TRUE(save_settings_file((dir / "s.toml").string(), c, why)) << why;
+        ASSERT_EQ(run("--settings s.toml -o a.png"), 0) << errors();
         ASSERT_TRUE(read_settings_file((dir / "a.png").string(), back, why)) << why;
         EXPECT_EQ(settings_text(back), settings_text(c));
         EXPECT_EQ(loaded("a.png"), picture(c.figure, c.width, c.height)) << settings_text(c);

@@ -356,10 +356,12 @@ bool read_settings_file(const std::string& path, picture_settings& out, std::str
 bool save_settings_file(const std::string& path, const picture_settings& settings, std::string& why)
 {
     const std::string text = settings_text(settings);
+    const std::string directory = path.substr(0, path.rfind('/') + 1);   // empty: the current one
     std::string temp;
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        temp = path + "." + std::to_string(getpid()) + "-" + std::to_string(tries);
+        temp = directory + "." + path.substr(directory.size()) + "." + std::to_string(getpid()) + "-" +
+               std::to_string(tries);
         // A new file takes the mode that the umask leaves, as any new file.
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
