@@ -234,7 +234,8 @@ TEST_F(Render, Films)
                     "PATH=$PWD/bin $R -m 301 --frames 2:9 -o g.mp4 2>>errors"), 1);
     const pid_t pid = fork();
     if (pid == 0 && chdir(dir.c_str()) == 0)
-        execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000", "--complete", "--frames", "2:9:0.01", "-o", "x.mp4", (char*)nullptr);
+        execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000", "--complete", "--frames", "2:9:0.01", "-o", "x.mp4",
+              (char*)nullptr);
     if (pid == 0)
         _exit(127);
     while (shell("ls -A | grep -q '^\\.x'") != 0)

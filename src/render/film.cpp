@@ -138,8 +138,10 @@ int spawn(const std::vector<std::string>& args, int in, int film, pid_t& pid)
 
 bool film_of_name(const std::string& name, film_kind& kind)
 {
-    const std::size_t slash = name.rfind('/'), dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == (slash == std::string::npos ? 0 : slash + 1))
+    const std::size_t slash = name.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1, dot = name.rfind('.');
+    // A leading dot starts a hidden name, not an extension.
+    if (dot == std::string::npos || dot <= base)
         return false;
     std::string extension = name.substr(dot + 1);
     for (char& c : extension)
