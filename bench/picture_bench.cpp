@@ -43,8 +43,8 @@ int main()
         return 1;
     const int null = open("/dev/null", O_WRONLY);
     const double allegro = best_of_three([&] { save_bmp("/dev/null", model.bmp, nullptr); });
-    const double bmp = best_of_three([&] { write_picture(null, model.bmp, picture_format::bmp); });
-    const double png = best_of_three([&] { write_picture(null, model.bmp, picture_format::png); });
+    const double bmp = best_of_three([&] { write_picture(null, model.bmp, picture_format::bmp, ""); });
+    const double png = best_of_three([&] { write_picture(null, model.bmp, picture_format::png, ""); });
     std::printf("%dx%d picture of the complete figure of n = 2 in m = 20000\n", side, side);
     std::printf("save_bmp      %6.3f s\n", allegro);
     std::printf("BMP writer    %6.3f s  (%.1fx faster)\n", bmp, allegro / bmp);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures from the built programs: the window with
-# its first figure, the gallery and the speed plot.
+# its first figure, the animation, the gallery and the speed plot.
 #   bash scripts/docs.sh [--quick] [FOLDER]   (docs/ by default)
 # The benchmark takes minutes and wants an idle machine; --quick plots the
 # table it last recorded (docs/bench.txt) instead of running it again.
@@ -47,6 +47,21 @@ gallery=(
   "dense-orbit|-n 7 -m 99999 -r 1"
   "dense|-n 2 -m 99999 --complete"
 )
+
+# The animation at the top of the README: n from 2 to 3 in m = 1499,
+# complete, made by the renderer's film output as the README shows. A GIF
+# of these dense pictures takes about 33 KB a frame at this size.
+animation="-m 1499 --complete --frames 2:3:0.025 --fps 10 --size 320x240"
+
+draw_animation() {
+  local file=$1/animation.gif
+  grep -qF "\`quorvane-render $animation -o animation.gif\`" README.md ||
+    fail "README.md does not show the command: quorvane-render $animation -o animation.gif"
+  # $animation is split into words on purpose: it is the command line as shown.
+  "$render" $animation --quiet -o "$file"
+  [ "$(identify -format '%w\n' "$file" | head -n 1)" -le 480 ] || fail "$file is wider than 480 pixels"
+  [ "$(stat -c %s "$file")" -le 1572864 ] || fail "$file takes more than 1.5 MB"
+}
 
 draw_gallery() {
   local entry name args command
@@ -130,6 +145,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target quorvane quorvane-render chryzode_bench >/dev/null
 mkdir -p "$out"
 bash tests/with_xvfb.sh bash "$PWD/scripts/docs.sh" --window "$out/window.png"
+draw_animation "$out"
 draw_gallery "$out"
 bench=docs/bench.txt
 if [ "$mode" = all ]; then
@@ -144,6 +160,7 @@ plot_speed "$bench" "$out/speed.png"
 for picture in "$out"/*.png "$out"/gallery/*.png; do
   [ "$(identify -format %w "$picture")" -le 640 ] || fail "$picture is wider than 640 pixels"
 done
-kilobytes=$(du -sk "$out" | cut -f1)
+# The animation has its own limit.
+kilobytes=$(du -sk --exclude=animation.gif "$out" | cut -f1)
 [ "$kilobytes" -lt 3072 ] || fail "$out takes $kilobytes KB, more than 3 MB"
 echo "Pictures in $out: $kilobytes KB"

@@ -11,6 +11,7 @@
 
 #include "chryzode.h"
 #include "fingerprint.h"
+#include "settings_file.h"
 
 #include <loadpng.h>
 
@@ -101,6 +102,13 @@ TEST_F(Render, Files)
     EXPECT_EQ(run("-m 301 --complete --size 64x48 --frames 2.3:2.5:0.1 -o g%d.png"), 0);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(loaded("g" + std::to_string(k) + ".png"), picture({2.3 + k / 10.0, 301, 1, on_the_fly})) << k;
+    EXPECT_EQ(run("-m 301 --complete --size 64x48 --frames 2.5:2.3:-0.1 -o d%d.png"), 0);
+    EXPECT_EQ(loaded("d2.png"), picture({2.3, 301, 1, on_the_fly}));
+    picture_settings last;
+    std::string why;
+    EXPECT_TRUE(read_settings_file((dir / "d2.png").string(), last, why) && last.figure.n == 2.3) << why;
+    EXPECT_EQ(run("-m 301 --size 64x48 --frames 5:4 -o e%d.png"), 0);
+    EXPECT_EQ(loaded("e4.png"), picture({4, 301}));
     EXPECT_EQ(shell("mkdir h4.png; $R -m 301 --size 64x48 --frames 2:5 -o h%d.png 2>>errors; [ $? = 1 ] && "
                     "[ -s h2.png ] && [ -s h3.png ] && [ ! -e h5.png ]"), 0);
 }
@@ -113,9 +121,130 @@ TEST_F(Render, Refusals)
           "-o f%d.png --frames 1:2 -n 3", "--zoom 0 -o z.bmp", "--bogus", "extra", "-n 2x", "-n 2147483648", "-n 1.2.3",
           "-m 0", "-r 3 --complete", "--size 0x480", "--fg1 256,0,0", "-n 2.5 -o x.png", "-o f%d.png --frames 1:2:0.5",
           "-o f%d.png --frames 0:2147483647 --complete -m 3", "-o f%d.png --frames 1:1000000000",
-          "-o f%d.png --frames -2147483648:2147483647", "-o f%d.png --frames 1:2:0.0000000001 --complete"})
+          "-o f%d.png --frames -2147483648:2147483647", "-o f%d.png --frames 1:2:0.0000000001 --complete",
+          "-o f%d.png --frames 1:3:-1", "-o f%d.png --frames 3:1:1", "-o f.mp4", "--fps 5 -o f.png",
+          "--frames 1:3 -o f.gif --fps 0", "--frames 1:3 -o f.webm --format png", "--print-settings --frames 1:3"})
         EXPECT_EQ(run(std::string(options) + " -q"), 2) << options;
     EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0);
+}
+
+// Settings -> PNG -> settings -> picture: drawn from its settings file, a
+// PNG gives back the same text, which draws the same pixels, the engine's.
+// Options after --settings change it, options before it do not.
+TEST_F(Render, SettingsRoundTrip)
+{
+    const picture_settings cases[] = {
+        {{2.37, 301, 1, on_the_fly}, 64, 48},
+        {{5, 211, -7, from_root, -3, {10, 20, 30}, {200, 100, 50}, {0, 0, 64}}, 33, 65},
+        {{-0.1, 97, 0, 0, 2, {1, 2, 3}, {4, 5, 6}, {7, 8, 9}, 2.5, 0.125, -1e-7, palette_kind::magma,
+          scale_kind::log, 40},
+         64, 48},
+    };
+    for (const picture_settings& c : cases) {
+        picture_settings back;
+        std::string why;
+        ASSERT_TRUE(save_settings_file((dir / "s.toml").string(), c, why)) << why;
+        ASSERT_EQ(run("--settings s.toml -o a.png"), 0) << errors();
+        ASSERT_TRUE(read_settings_file((dir / "a.png").string(), back, why)) << why;
+        EXPECT_EQ(settings_text(back), settings_text(c));
+        EXPECT_EQ(loaded("a.png"), picture(c.figure, c.width, c.height)) << settings_text(c);
+        EXPECT_EQ(run("--settings a.png -o b.png"), 0);
+        EXPECT_EQ(loaded("b.png"), loaded("a.png"));
+        EXPECT_EQ(shell("$R -m 7 --settings a.png --zoom 9 --print-settings >p.toml"), 0);
+        EXPECT_TRUE(read_settings_file((dir / "p.toml").string(), back, why) && back.figure.m == c.figure.m &&
+                    back.figure.zoom == 9) << why;
+    }
+    EXPECT_EQ(shell("[ \"$(identify -format %[Software] a.png)\" = 'Quorvane " QUORVANE_VERSION "' ]"), 0);
+}
+
+// Refused with the key's name, the settings given left as they were; a
+// file without settings stops the renderer with status 2.
+TEST_F(Render, SettingsRefused)
+{
+    const struct {
+        const char *text, *why;
+    } cases[] = {
+        {"n = 3", "format: missing"},
+        {"format = \"quorvane 2\"", "format: expected \"quorvane 1\""},
+        {"colour = 3", "line 2: colour: unknown key"},
+        {"[view]\nx = 1", "view: unknown key"},
+        {"m = ", "line 2, column"},
+        {"m = 0", "m: expected a whole number from 1"},
+        {"n = 2.5", "n: 2.5 has decimals"},
+        {"n = 3e9", "n: expected"},
+        {"n = nan", "n: expected"},
+        {"n = \"2\"", "n: expected"},
+        {"r = 2147483648", "r: expected"},
+        {"zoom = 0", "zoom: expected"},
+        {"mode = \"partial\"", "mode: expected \"complete\" or \"from-root\""},
+        {"storage = 1", "storage: expected"},
+        {"magnify = 0.5", "magnify: expected"},
+        {"magnify = 100001", "magnify: expected"},
+        {"center = [0, inf]", "center: expected"},
+        {"center = [0]", "center: expected"},
+        {"palette = \"jet\"", "palette: expected one of \"ramp\""},
+        {"scale = \"cubic\"", "scale: expected"},
+        {"scale_max = -1", "scale_max: expected"},
+        {"fg1 = [256, 0, 0]", "fg1: expected"},
+        {"fg2 = [0, 0, 0.5]", "fg2: expected"},
+        {"bg = [0, 0]", "bg: expected"},
+        {"width = 16385", "width: expected"},
+        {"height = 0.5", "height: expected"},
+    };
+    for (const auto& c : cases) {
+        picture_settings kept;
+        kept.width = 7;
+        std::string why;
+        // Each row but those of the format follows a right one.
+        const std::string text = std::string(c.why).compare(0, 7, "format:") == 0 ? "" : "format = \"quorvane 1\"\n";
+        EXPECT_FALSE(read_settings(text + c.text, kept, why)) << c.text;
+        EXPECT_NE(why.find(c.why), std::string::npos) << c.text << ": " << why;
+        EXPECT_EQ(kept.width, 7) << c.text;
+    }
+    const struct {
+        const char *setup, *message;
+    } files[] = {
+        {"", "'s.png': No such file or directory"},
+        {"convert -size 4x4 xc:red s.png", "'s.png': a PNG without Quorvane settings"},
+        {"$R -m 301 -o s.png; chmod 600 s.png; truncate -s 200 s.png", "'s.png': a broken PNG"},
+        {"$R -m 301 -o s.bmp; mv s.bmp s.png", "'s.png': neither a PNG nor a settings file"},
+    };
+    for (const auto& f : files) {
+        SetUp();
+        EXPECT_EQ(shell(std::string(f.setup) + "\n$R --settings s.png -o t.png 2>>errors"), 2) << f.setup;
+        EXPECT_NE(errors().find(f.message), std::string::npos) << errors();
+    }
+}
+
+// Films through ffmpeg, either way through n; without ffmpeg, failing or
+// stopped, nothing is left under the name asked for.
+TEST_F(Render, Films)
+{
+    EXPECT_EQ(shell("PATH=/nowhere $R --frames 2:3 -o f.mp4 2>>errors"), 1);
+    EXPECT_NE(errors().find("install it with: sudo apt install ffmpeg"), std::string::npos) << errors();
+    if (shell("command -v ffmpeg >/dev/null") != 0)
+        GTEST_SKIP() << "no ffmpeg";
+    for (const char* name : {"f.mp4", "f.WebM", "f.gif"}) {
+        EXPECT_EQ(run(std::string("-m 301 --complete --size 65x49 --frames 2.2:2:-0.1 --fps 10 -o ") + name), 0);
+        EXPECT_EQ(shell(std::string("[ \"$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames,width "
+                                    "-of csv=p=0 ") + name + ")\" = " + (name[2] == 'g' ? "65,3" : "66,3") + " ]"),
+                  0) << name;
+    }
+    EXPECT_EQ(shell("mkdir bin; printf '#!/bin/sh\\nexit 3\\n' >bin/ffmpeg; chmod +x bin/ffmpeg; "
+                    "PATH=$PWD/bin $R -m 301 --frames 2:9 -o g.mp4 2>>errors"), 1);
+    const pid_t pid = fork();
+    if (pid == 0 && chdir(dir.c_str()) == 0)
+        execl(RENDER_TOOL, RENDER_TOOL, "-m", "3000", "--complete", "--frames", "2:9:0.01", "-o", "x.mp4",
+              (char*)nullptr);
+    if (pid == 0)
+        _exit(127);
+    while (shell("ls -A | grep -q '^\\.x'") != 0)
+        usleep(10000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(shell("[ -z \"$(find . -name '.?*' -o -name g.mp4 -o -name x.mp4)\" ]"), 0) << "a film left";
 }
 
 // What the user set up on a file stays as it was: a file the user may not

@@ -5,6 +5,7 @@
 
 #include "gui.h"
 #include "picture_file.h"
+#include "settings_file.h"
 
 namespace {
 
@@ -84,7 +85,8 @@ bool save_as(const char* directory, const char* name)
     const std::string path = join_path(directory, name);
     picture_file out;
     std::string why;
-    if (out.open(path, why) && out.commit(static_cast<BITMAP*>(main_dialog[view_entry].dp), why))
+    BITMAP* bmp = static_cast<BITMAP*>(main_dialog[view_entry].dp);
+    if (out.open(path, why) && out.commit(bmp, settings_text({state.shown, bmp->w, bmp->h}), why))
         return true;
     modal_alert("Unable to save the image as", fit_alert(path).c_str(), why.c_str(), "OK", nullptr, 0, 0);
     return false;

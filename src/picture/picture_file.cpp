@@ -248,9 +248,25 @@ extern "C" void png_to_sink(png_structp png, png_bytep data, png_size_t length)
 
 extern "C" void png_flush_nothing(png_structp) {}
 
+// The settings as an iTXt chunk, which holds UTF-8, uncompressed so that any
+// tool that lists a PNG's text shows them; and the program that made it.
+void describe_png(png_structp png, png_infop info, const char* settings)
+{
+    static char settings_key[] = "quorvane", software_key[] = "Software";
+    static char software[] = "Quorvane " QUORVANE_VERSION;
+    png_text texts[2] = {};
+    texts[0].compression = PNG_TEXT_COMPRESSION_NONE;
+    texts[0].key = software_key;
+    texts[0].text = software;
+    texts[1].compression = PNG_ITXT_COMPRESSION_NONE;
+    texts[1].key = settings_key;
+    texts[1].text = const_cast<char*>(settings);
+    png_set_text(png, info, texts, *settings ? 2 : 1);
+}
+
 // libpng reports its own failures (memory only: the sink keeps write
 // errors) by a jump back here, past no destructor.
-int write_png_rows(sink& out, BITMAP* bmp, unsigned char* row)
+int write_png_rows(sink& out, BITMAP* bmp, unsigned char* row, const char* settings)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
@@ -268,6 +284,7 @@ int write_png_rows(sink& out, BITMAP* bmp, unsigned char* row)
     // is mostly background, so the file grows by a few per cent only.
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    describe_png(png, info, settings);
     png_write_info(png, info);
     for (int y = 0; y < bmp->h && !out.error; ++y) {
         fill_row(bmp, y, row, false);
@@ -279,10 +296,10 @@ int write_png_rows(sink& out, BITMAP* bmp, unsigned char* row)
     return 0;
 }
 
-int write_png(sink& out, BITMAP* bmp)
+int write_png(sink& out, BITMAP* bmp, const std::string& settings)
 {
     std::vector<unsigned char> row(std::size_t(bmp->w) * 3);
-    return write_png_rows(out, bmp, row.data());
+    return write_png_rows(out, bmp, row.data(), settings.c_str());
 }
 
 std::string extension_of(const std::string& name)
@@ -392,13 +409,13 @@ bool format_of_name(const std::string& name, picture_format& format)
     return format_of_word(extension, format);
 }
 
-int write_picture(int fd, BITMAP* bmp, picture_format format)
+int write_picture(int fd, BITMAP* bmp, picture_format format, const std::string& settings)
 {
     sink out(fd);
     int failure = 0;
     switch (format) {
     case picture_format::bmp: failure = write_bmp(out, bmp); break;
-    case picture_format::png: failure = write_png(out, bmp); break;
+    case picture_format::png: failure = write_png(out, bmp, settings); break;
     case picture_format::pcx: failure = write_with_allegro(out, bmp, save_pcx_pf); break;
     case picture_format::tga: failure = write_tga(out, bmp); break;
     }
@@ -505,11 +522,11 @@ bool picture_file::keep_owner_and_mode(const struct stat& old)
     return fchmod(fd, old.st_mode & 07777) == 0;
 }
 
-bool picture_file::commit(BITMAP* bmp, std::string& why)
+bool picture_file::commit(BITMAP* bmp, const std::string& settings, std::string& why)
 {
     if (in_place)
-        return write_in_place(bmp, why);
-    int failure = write_picture(fd, bmp, format);
+        return write_in_place(bmp, settings, why);
+    int failure = write_picture(fd, bmp, format, settings);
     if (!failure && fsync(fd) != 0)
         failure = errno;
     if (close(fd) != 0 && !failure)
@@ -524,12 +541,12 @@ bool picture_file::commit(BITMAP* bmp, std::string& why)
     return true;
 }
 
-bool picture_file::write_in_place(BITMAP* bmp, std::string& why)
+bool picture_file::write_in_place(BITMAP* bmp, const std::string& settings, std::string& why)
 {
     const int whole = memfd_create("picture", MFD_CLOEXEC);
     if (whole < 0)
         return failed(why, errno);
-    int failure = write_picture(whole, bmp, format);
+    int failure = write_picture(whole, bmp, format, settings);
     const off_t size = lseek(whole, 0, SEEK_CUR);
     void* bytes = MAP_FAILED;
     if (!failure && size > 0 && (bytes = mmap(nullptr, std::size_t(size), PROT_READ, MAP_SHARED, whole, 0)) == MAP_FAILED)

@@ -22,8 +22,9 @@ bool format_of_name(const std::string& name, picture_format& format);
 bool format_of_word(const std::string& word, picture_format& format);
 
 // Writes bmp to fd in the given format, opaque; 0, or the errno of the
-// failure.
-int write_picture(int fd, BITMAP* bmp, picture_format format);
+// failure. A PNG carries the settings (a settings_text) that it was drawn
+// from, unless they are empty, and the program's name and version.
+int write_picture(int fd, BITMAP* bmp, picture_format format, const std::string& settings);
 
 // A picture saved under a name. A symbolic link is followed, also one that
 // names no file yet: the picture goes to the file it names. A file the user
@@ -49,9 +50,10 @@ public:
     // format, and makes the temporary file when there is to be one. False,
     // with the system's reason in why, when it cannot.
     bool open(const std::string& path, std::string& why);
-    // Writes bmp and puts it in place. False, with the reason in why, when it
-    // could not be written completely: a renamed file is then untouched.
-    bool commit(BITMAP* bmp, std::string& why);
+    // Writes bmp, with the settings it was drawn from as write_picture does,
+    // and puts it in place. False, with the reason in why, when it could not
+    // be written completely: a renamed file is then untouched.
+    bool commit(BITMAP* bmp, const std::string& settings, std::string& why);
 
     // The file the picture goes to: the path, or the file its links name.
     const std::string& target() const { return final_path; }
@@ -62,7 +64,7 @@ public:
 private:
     bool make_temporary(std::string& why);
     bool keep_owner_and_mode(const struct stat& old);
-    bool write_in_place(BITMAP* bmp, std::string& why);
+    bool write_in_place(BITMAP* bmp, const std::string& settings, std::string& why);
     void abandon();
 
     std::string final_path;

@@ -11,6 +11,7 @@
 #include <allegro.h>
 
 #include "ending.h"
+#include "film.h"
 #include "options.h"
 #include "poster.h"
 #include "progress.h"
@@ -25,6 +26,13 @@ int flushed_stdout()
     return 0;
 }
 
+// A run stopped by a signal ends the progress line and leaves no film.
+void last_words()
+{
+    end_progress_line();
+    remove_unfinished_film();
+}
+
 }
 
 int main(int argc, char** argv)
@@ -32,13 +40,16 @@ int main(int argc, char** argv)
     // A stopped run leaves no temporary file and ends as the signal asks,
     // for the shell to see; past a file size limit, writes fail and are
     // reported like any other.
-    end_on_signals(end_progress_line);
+    end_on_signals(last_words);
     std::signal(SIGXFSZ, SIG_IGN);
     render_options options;
     try {
         switch (parse_options(argc, argv, options)) {
         case action::help:
             print_help(stdout);
+            return flushed_stdout();
+        case action::print_settings:
+            std::fputs(settings_text({options.figure, options.w, options.h}).c_str(), stdout);
             return flushed_stdout();
         case action::version:
             std::printf("quorvane-render %s\n", QUORVANE_VERSION);

@@ -13,7 +13,8 @@
 namespace {
 
 enum long_only {
-    opt_complete = 256, opt_stored, opt_on_the_fly, opt_zoom, opt_size, opt_fg1, opt_fg2, opt_bg, opt_format, opt_frames
+    opt_complete = 256, opt_stored, opt_on_the_fly, opt_zoom, opt_size, opt_fg1, opt_fg2, opt_bg, opt_format, opt_frames,
+    opt_fps, opt_settings, opt_print_settings
 };
 
 const option long_options[] = {
@@ -27,6 +28,9 @@ const option long_options[] = {
     {"bg", required_argument, nullptr, opt_bg},
     {"format", required_argument, nullptr, opt_format},
     {"frames", required_argument, nullptr, opt_frames},
+    {"fps", required_argument, nullptr, opt_fps},
+    {"settings", required_argument, nullptr, opt_settings},
+    {"print-settings", no_argument, nullptr, opt_print_settings},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -145,9 +149,10 @@ void read_frames(const char* text, frame_range& range)
 {
     const char* const allowed =
         "N1:N2 or N1:N2:STEP, numbers from -2147483647 to 2147483647 such as 2 or 2.37, "
-        "with N1 <= N2, STEP > 0 and at most 9 decimals";
+        "with STEP > 0 when N1 < N2, STEP < 0 when N1 > N2, and at most 9 decimals";
     std::vector<std::string> parts = split(text, ':');
-    if (parts.size() == 2)
+    const bool default_step = parts.size() == 2;
+    if (default_step)
         parts.push_back("1");
     double values[3];
     long long units[3], unit = 1;
@@ -155,7 +160,13 @@ void read_frames(const char* text, frame_range& range)
         if (!parse_multiplier(parts[std::size_t(k)], values[k]) ||
             !to_units(parts[std::size_t(k)], max_decimals, units[k]))
             bad_value("--frames", allowed, text);
-    if (parts.size() != 3 || units[0] > units[1] || units[2] <= 0)
+    // The step goes from N1 toward N2, either way; by default by 1.
+    if (default_step && parts.size() == 3 && units[0] > units[1]) {
+        values[2] = -values[2];
+        units[2] = -units[2];
+    }
+    if (parts.size() != 3 || units[2] == 0 || (units[0] < units[1] && units[2] < 0) ||
+        (units[0] > units[1] && units[2] > 0))
         bad_value("--frames", allowed, text);
     // In units of the finest decimal given, the frames are counted exactly.
     int decimals = max_decimals;
@@ -199,7 +210,33 @@ bool one_integer_conversion(const std::string& pattern)
 struct given {
     bool root = false, complete = false, stored = false, on_the_fly = false, n = false, frames = false;
     std::string format;
+    bool fps = false, print_settings = false;
 };
+
+// --settings FILE: the picture that FILE describes, in place of every value
+// given before it.
+void read_settings_option(const char* path, render_options& o)
+{
+    picture_settings read;
+    std::string why;
+    if (!read_settings_file(path, read, why))
+        throw usage_error(std::string("--settings: '") + path + "': " + why);
+    o.figure = read.figure;
+    o.w = read.width;
+    o.h = read.height;
+}
+
+// -o naming a film: it is made of --frames, and its kind is its extension.
+void check_film(const given& g, render_options& o)
+{
+    o.film = !o.to_stdout && film_of_name(o.output, o.film_format);
+    if (o.film && !g.frames)
+        throw usage_error("-o: a film (" + std::string(film_extensions) + ") is made of --frames N1:N2[:STEP]");
+    if (g.fps && !o.film)
+        throw usage_error(std::string("--fps: only for a film, -o with ") + film_extensions);
+    if (o.film && !g.format.empty())
+        throw usage_error("--format: a film's format is that of its extension");
+}
 
 void check_consistency(const given& g, render_options& o)
 {
@@ -213,8 +250,16 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("-n: " + multiplier_text(o.figure.n) + " has decimals, which only --complete draws");
     if (from_root_mode && g.frames && !o.range.whole)
         throw usage_error("--frames: multipliers with decimals are drawn only with --complete");
+    if (g.print_settings && g.frames)
+        throw usage_error("--print-settings: cannot be combined with --frames");
+    if (g.print_settings)
+        return;
     if (o.output.empty())
         throw usage_error("-o: the output file is required");
+    check_film(g, o);
+    o.frames = g.frames;
+    if (o.film)
+        return;
     if (g.n && g.frames)
         throw usage_error("-n: cannot be combined with --frames");
     if (g.frames && !one_integer_conversion(o.output))
@@ -230,7 +275,6 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("--format: " + g.format + " differs from the format of '" + o.output + "'");
     if (!g.format.empty())
         o.format = named;
-    o.frames = g.frames;
 }
 
 }
@@ -278,6 +322,12 @@ action parse_options(int argc, char** argv, render_options& o)
             o.output = optarg;
             o.to_stdout = o.output == "-";
             break;
+        case opt_fps:
+            read_int("--fps", optarg, 1, max_fps, o.fps);
+            g.fps = true;
+            break;
+        case opt_settings: read_settings_option(optarg, o); break;
+        case opt_print_settings: g.print_settings = true; break;
         case 'q': o.quiet = true; break;
         case 'h': return action::help;
         case 'V': return action::version;
@@ -288,7 +338,7 @@ action parse_options(int argc, char** argv, render_options& o)
     if (optind < argc)
         throw usage_error(std::string("unexpected argument '") + argv[optind] + "' (see --help)");
     check_consistency(g, o);
-    return action::render;
+    return g.print_settings ? action::print_settings : action::render;
 }
 
 double frame_range::n_of(long long frame) const
@@ -316,8 +366,16 @@ void print_help(std::FILE* out)
     };
     std::fprintf(out,
                  "Usage: quorvane-render [OPTION]... -o FILE\n"
-                 "Draws a multiplication chryzode into a picture file, without a display.\n"
+                 "  or:  quorvane-render [OPTION]... --print-settings\n"
+                 "Draws a multiplication chryzode into a picture file, or a film of them,\n"
+                 "without a display.\n"
                  "\n"
+                 "      --settings FILE  start from the picture that FILE describes: a PNG\n"
+                 "                    written by Quorvane, or a settings file; the options\n"
+                 "                    after it change it. A missing file, a PNG without\n"
+                 "                    settings or a bad key is refused with status 2\n"
+                 "      --print-settings  write the settings of the options given, as a\n"
+                 "                    settings file, on standard output; draw nothing\n"
                  "  -n N              multiplier, whole or with decimals (such as 2.37, only\n"
                  "                    with --complete) (default %s)\n"
                  "  -m M              modulus: the number of points on the circle, at least 1\n"
@@ -342,16 +400,21 @@ void print_help(std::FILE* out)
                  "      --format F    format of the picture on standard output: bmp, pcx, tga\n"
                  "                    or png (default bmp)\n"
                  "      --frames N1:N2[:STEP]\n"
-                 "                    one picture for each n from N1 to N2 (step 1 or STEP, at\n"
-                 "                    most %lld frames), FILE a pattern with one integer\n"
-                 "                    conversion, such as frame-%%04d.png: it takes n when\n"
-                 "                    every n is whole, else the frame's number from 0\n"
+                 "                    one picture for each n from N1 to N2 (by STEP, negative\n"
+                 "                    when N1 > N2; by 1 or -1 when not given; at most\n"
+                 "                    %lld frames), FILE a\n"
+                 "                    pattern with one integer conversion, such as\n"
+                 "                    frame-%%04d.png: it takes n when every n is whole, else\n"
+                 "                    the frame's number from 0; or FILE a film, .mp4, .webm\n"
+                 "                    or .gif, made by ffmpeg, which must be on PATH\n"
+                 "      --fps F       frames a second of a film, from 1 to %d (default %d)\n"
                  "  -q, --quiet       no progress on standard error (shown only on a terminal)\n"
                  "  -h, --help        show this help and exit\n"
                  "  -V, --version     show the version and exit\n"
                  "\n"
                  "Exit status: 0 when FILE was written completely, 1 when the picture could\n"
-                 "not be made or written (frames already written are kept), 2 on bad input.\n",
+                 "not be made or written (frames already written are kept; a film is\n"
+                 "written whole or not at all), 2 on bad input.\n",
                  multiplier_text(f.n).c_str(), f.m, f.r, f.zoom, max_side, d.w, d.h, color(f.fg1).c_str(),
-                 color(f.fg2).c_str(), color(f.bg).c_str(), max_frames);
+                 color(f.fg2).c_str(), color(f.bg).c_str(), max_frames, max_fps, d.fps);
 }

@@ -5,13 +5,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "film.h"
 #include "picture_file.h"
 #include "settings.h"
-
-// The largest width and height a picture may have.
-constexpr int max_side = 16384;
+#include "settings_file.h"
 // The most frames one run draws: 11 hours of video at 25 a second.
 constexpr long long max_frames = 1000000;
+
+// The most frames a second of a film.
+constexpr int max_fps = 1000;
 
 // The multipliers of --frames, N1 to N2 by STEP, counted exactly: in units of
 // the finest decimal given, 10^-decimals.
@@ -36,6 +38,9 @@ struct render_options {
     bool frames = false;     // one picture per n of range
     frame_range range;
     bool quiet = false;
+    bool film = false;       // the frames piped into ffmpeg, into one film
+    film_kind film_format = film_kind::mp4;
+    int fps = config::animation_fps;
 };
 
 // Bad input: the one-line message names the option and what it admits.
@@ -43,7 +48,7 @@ struct usage_error : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class action { render, help, version };
+enum class action { render, print_settings, help, version };
 
 // Reads the command line into options. Throws usage_error on bad input.
 action parse_options(int argc, char** argv, render_options& options);

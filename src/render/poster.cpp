@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "chryzode.h"
+#include "film.h"
 #include "memory.h"
 #include "picture_file.h"
 #include "progress.h"
@@ -117,7 +118,7 @@ void announce_time(progress& shown, Cchryzode& model, double pairs)
 // The picture written to standard output, which is no file to put in place.
 bool write_to_stdout(const render_options& o, BITMAP* bmp, std::string& error)
 {
-    const int failure = write_picture(STDOUT_FILENO, bmp, o.format);
+    const int failure = write_picture(STDOUT_FILENO, bmp, o.format, settings_text({o.figure, o.w, o.h}));
     if (failure)
         error = cannot_write("standard output", std::strerror(failure));
     return !failure;
@@ -149,7 +150,7 @@ int one_picture(const render_options& o, Cchryzode& model)
     const auto write = [&] {
         if (o.to_stdout)
             return write_to_stdout(o, model.bmp, error);
-        if (out.commit(model.bmp, error))
+        if (out.commit(model.bmp, settings_text({o.figure, o.w, o.h}), error))
             return true;
         error = cannot_write(out.target(), error);
         return false;
@@ -157,8 +158,9 @@ int one_picture(const render_options& o, Cchryzode& model)
     return shown.step("writing " + (o.to_stdout ? "standard output" : out.target()), write) ? 0 : fail(1, error);
 }
 
-// The picture of the model's figure into the file name: empty, or why not.
-std::string draw_frame(const std::string& name, Cchryzode& model)
+// The picture of the model's figure, drawn from settings, into the file
+// name: empty, or why not.
+std::string draw_frame(const std::string& name, Cchryzode& model, const std::string& settings)
 {
     picture_file out;
     std::string why;
@@ -169,7 +171,18 @@ std::string draw_frame(const std::string& name, Cchryzode& model)
         return why;
     if (!model.calcul() || !model.render())
         return "not enough memory for the figure of n = " + multiplier_text(model.n);
-    return out.commit(model.bmp, why) ? "" : cannot_write(out.target(), why);
+    return out.commit(model.bmp, settings, why) ? "" : cannot_write(out.target(), why);
+}
+
+// The model's figure as the next frame of the film: empty, or why not.
+std::string film_frame(film& movie, Cchryzode& model, const std::string& name)
+{
+    std::string why = figure_refusal(model, picture_file());
+    if (!why.empty())
+        return why;
+    if (!model.calcul() || !model.render())
+        return "not enough memory for the figure of n = " + multiplier_text(model.n);
+    return movie.add(model.bmp, why) ? "" : cannot_write(name, why);
 }
 
 // One picture per n, on one model and one bitmap: only what depends on n is
@@ -178,9 +191,13 @@ int frames(const render_options& o, Cchryzode& model)
 {
     const frame_range& range = o.range;
     const figure_settings& f = o.figure;
+    std::string error;
+    film movie;
+    if (o.film && !movie.open(o.output, o.film_format, o.w, o.h, o.fps, f.bg, error))
+        return fail(1, o.output + ": " + error);
     // The first figure's memory is known before any orbit is walked.
     model.set(range.n_of(0), f.m, f.r, f.type);
-    std::string error = figure_refusal(model, picture_file());
+    error = figure_refusal(model, picture_file());
     if (!error.empty())
         return fail(1, error);
     double total = 0;
@@ -198,8 +215,11 @@ int frames(const render_options& o, Cchryzode& model)
     const auto share = [&] { return total > 0 ? (before.load() + double(model.pairs_done.load())) / total : 1.0; };
     const auto run = [&] {
         for (long long frame = 0; frame < range.count && error.empty(); ++frame) {
-            model.set(range.n_of(frame), f.m, f.r, f.type);
-            error = draw_frame(range.name_of(o.output, frame), model);
+            figure_settings drawn = f;
+            drawn.n = range.n_of(frame);
+            model.set(drawn.n, f.m, f.r, f.type);
+            error = o.film ? film_frame(movie, model, o.output)
+                           : draw_frame(range.name_of(o.output, frame), model, settings_text({drawn, o.w, o.h}));
             // Only what the computation counts shows the progress.
             before = before + double(model.pairs());
             model.pairs_done = 0;
@@ -208,7 +228,11 @@ int frames(const render_options& o, Cchryzode& model)
     };
     const std::string what = "drawing " + std::to_string(range.count) + " frames, n = " +
                              multiplier_text(range.n_of(0)) + " to " + multiplier_text(range.n_of(range.count - 1));
-    return shown.step(what, run, share) ? 0 : fail(1, error);
+    if (!shown.step(what, run, share))
+        return fail(1, error);
+    if (o.film && !shown.step("making " + o.output, [&] { return movie.finish(error); }))
+        return fail(1, cannot_write(o.output, error));
+    return 0;
 }
 
 }
