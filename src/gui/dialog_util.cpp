@@ -39,6 +39,25 @@ int modal_file_select(const char* message, char* path, const char* ext, int size
     return chosen;
 }
 
+// The text, cut in the middle to "..." when it is too wide for an alert on
+// this screen.
+std::string fit_alert(const std::string& text)
+{
+    // An alert is its widest line and a margin on either side.
+    const int room = SCREEN_W - 64;
+    const char* s = text.c_str();
+    const int chars = ustrlen(s);
+    for (int keep = chars; keep > 0; --keep) {
+        const int head = keep / 2, tail = keep - head;
+        const std::string fitted = keep == chars ? text
+                                                 : std::string(s, std::size_t(uoffset(s, head))) + "..." +
+                                                       std::string(s + uoffset(s, chars - tail));
+        if (text_length(font, fitted.c_str()) <= room)
+            return fitted;
+    }
+    return "...";
+}
+
 void show_status()
 {
     uszprintf(status_text, sizeof status_text, "%s", current_status().c_str());

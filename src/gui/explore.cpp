@@ -193,10 +193,7 @@ figure_settings keep_colours(figure_settings figure, const figure_settings& colo
     figure.fg1 = colours_from.fg1;
     figure.fg2 = colours_from.fg2;
     figure.bg = colours_from.bg;
-    figure.palette = colours_from.palette;
-    figure.scale = colours_from.scale;
-    figure.scale_max = colours_from.scale_max;
-    return figure;
+    return with_colour_map(figure, colours_from);
 }
 
 std::string asked_text(const figure_settings& shown, const figure_settings& wanted)

@@ -186,13 +186,15 @@ void adopt(figure_counts counts)
     figure_work& w = state.work;
     assert(counts.number == w.newest && "only the newest request is adopted");
     Cchryzode& model = the_model();
-    set_figure(model, w.running.figure);
+    // A colour map chosen meanwhile applies at once, to this figure too.
+    const figure_settings figure = with_colour_map(w.running.figure, state.wanted);
+    set_figure(model, figure);
     model.adopt_counts(std::move(counts.hits));
     assert(model.hits.width() == model.bmp->w && model.hits.height() == model.bmp->h &&
            "the counts are those of the view's bitmap");
     // Painting cannot fail once the counts are made.
     model.render();
-    state.shown = w.running.figure;
+    state.shown = figure;
     state.drawn = state.on_screen = true;
     w.last_shown = clock::now();
     w.last_seconds = seconds_since(w.started);
@@ -239,7 +241,7 @@ std::string current_status(const std::string& work)
         uszprintf(text, sizeof text, "No figure at this size: Chryzode > Rerender draws it");
     else if (!animation_status(text, sizeof text))
         write_status(text, sizeof text, f.n, f.m, f.r, f.type, f.zoom);
-    std::string line = text + view_text(f.magnify, f.cx, f.cy);
+    std::string line = text + view_text(f.magnify, f.cx, f.cy) + colour_map_text(f);
     if (!state.view.notice.empty())
         line += " - " + std::exchange(state.view.notice, "");
     if (!state.anim.running && (figure_busy() || state.work.pending) && !state.work.cancelled)

@@ -24,8 +24,8 @@ constexpr int status_bar_entry = 3;  // dp: status_text
 constexpr int yield_entry = 4;
 
 // Items of the menus, by index.
-constexpr int save_item = 0, gfx_mode_item = 1, quit_item = 2;                 // file_menu
-constexpr int new_item = 0, rerender_item = 1, colors_item = 2, animate_item = 3;  // chryzode_menu
+constexpr int open_item = 0, save_item = 1, save_settings_item = 2, gfx_mode_item = 3, quit_item = 4;  // file_menu
+constexpr int new_item = 0, rerender_item = 1, colors_item = 2, animate_item = 3, palette_item = 4;  // chryzode_menu
 constexpr int normal_item = 0, value_item = 1, ratio_item = 2, out_item = 3, in_item = 4;  // zoom_menu
 
 // Room for an edit field of `chars` characters: Allegro's text is UTF-8, an
@@ -85,6 +85,7 @@ struct explorer_state {
     animation anim;
     figure_work work;
     view_state view;
+    bool legend = false;      // the colour bar over a corner of the view
 };
 extern explorer_state state;
 extern std::atomic<int> close_button_clicked;
@@ -121,6 +122,15 @@ int change_color();
 int change_gfx_mode();
 int save_chryzode();
 int animate_settings();
+int open_settings();
+int save_settings();
+int palette_settings();
+
+// A figure read from a file, for the program to start on; false, once the
+// reason is written on standard error, when the file holds no settings.
+bool read_start_settings(const char* path, figure_settings& figure);
+// Asks for a figure opened from a file, any animation stopped.
+void open_figure(const figure_settings& figure);
 
 // Before any thread is started: every signal whose default ends a process,
 // and a lost X display, end it at once, cleanly.
@@ -143,6 +153,8 @@ void fit_status_bar();
 // figure is stored and its zoom at least the ratio.
 void update_figure_commands();
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
+// The text, cut in the middle to "..." when it is too wide for an alert.
+std::string fit_alert(const std::string& text);
 int read_number(const char* text);    // ustrtol base 10; no number reads as 0
 // Tells the user that the figure needs `bytes` of memory, more than the
 // machine has; the previous figure is kept.
@@ -181,6 +193,13 @@ void view_wheel(int notches, int px, int py);
 int view_click(int x, int y);                 // a drag, or with Ctrl a rectangle
 void go_back();
 figure_settings whole_view(figure_settings figure);
+
+// The colour map (palette.cpp): p and Shift+p cycle the palettes, s the
+// scales, l shows the legend.
+bool colour_key(int ascii);                   // true when the key was used
+// "; magma, log" for a colour map other than the default, else "".
+std::string colour_map_text(const figure_settings& figure);
+figure_settings with_colour_map(figure_settings figure, const figure_settings& from);
 
 // Live exploration (explore.cpp): the keys that step the figure and the
 // animation of n.

@@ -7,9 +7,10 @@
 namespace {
 
 const char usage[] =
-    "Usage: quorvane [--help | --version]\n"
+    "Usage: quorvane [FILE | --help | --version]\n"
     "Explores chryzodes in a window: figures drawn by the crossings of the chords\n"
-    "of a multiplication on a circle. It needs an X display.\n"
+    "of a multiplication on a circle. It needs an X display. With FILE, a picture\n"
+    "Quorvane saved as PNG or a settings file, it starts on the figure FILE holds.\n"
     "\n"
     "Keys in the window:\n"
     "  Alt+F, Alt+C, Alt+Z, Alt+H  the File, Chryzode, Zoom and Help menus\n"
@@ -41,12 +42,17 @@ int main(int argc, char** argv)
         std::fputs(usage, stdout);
         return 0;
     }
-    if (argc > 1) {
-        std::fprintf(stderr, "quorvane: %s: unknown argument (see --help)\n", argv[1]);
+    figure_settings opened;
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fprintf(stderr, "quorvane: %s: unknown argument (see --help)\n", argv[argc - 1]);
         return 2;
     }
+    if (argc == 2 && !read_start_settings(argv[1], opened))
+        return 2;
     if (!start_up())
         return 1;
+    if (argc == 2)
+        open_figure(opened);
     run_main_dialog();
     shut_down();
     return 0;

@@ -11,7 +11,9 @@ char status_text[256];
 
 MENU file_menu[] = {
     /* text                            proc               child          flags       dp */
+    { (char*)"&Open...\tCtrl+O",       open_settings,     nullptr,       0,          nullptr },
     { (char*)"&Save image as\tCtrl+S", save_chryzode,     nullptr,       D_DISABLED, nullptr },
+    { (char*)"Save se&ttings...",      save_settings,     nullptr,       D_DISABLED, nullptr },
     { (char*)"&Graphics Mode",         change_gfx_mode,   nullptr,       0,          nullptr },
     { (char*)"&Quit\tCtrl+Q",          quit,              nullptr,       0,          nullptr },
     { nullptr,                         nullptr,           nullptr,       0,          nullptr }
@@ -23,6 +25,7 @@ MENU chryzode_menu[] = {
     { (char*)"&Rerender\tCtrl+R",      render_chryzode,   nullptr,       D_DISABLED, nullptr },
     { (char*)"&Colors",                change_color,      nullptr,       0,          nullptr },
     { (char*)"&Animate...",            animate_settings,  nullptr,       0,          nullptr },
+    { (char*)"&Palette...",            palette_settings,  nullptr,       0,          nullptr },
     { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
 
@@ -65,6 +68,7 @@ DIALOG main_dialog[] = {
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 18,  0,    0, 0, &chryzode_menu[rerender_item], nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 19,  0,    0, 0, &file_menu[save_item],         nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 17,  0,    0, 0, &file_menu[quit_item],         nullptr, nullptr },
+    { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 15,  0,    0, 0, &file_menu[open_item],         nullptr, nullptr },
     { nullptr,          0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr }
 };
 
@@ -97,7 +101,8 @@ bool open_window()
 
 int d_chryzode_proc(int msg, DIALOG* d, int c)
 {
-    if (msg == MSG_XCHAR && (view_key(c, key_shifts) || explore_key(c >> 8, key_shifts & KB_SHIFT_FLAG)))
+    if (msg == MSG_XCHAR &&
+        (view_key(c, key_shifts) || colour_key(c & 0xff) || explore_key(c >> 8, key_shifts & KB_SHIFT_FLAG)))
         return D_USED_CHAR;
     if (msg == MSG_CLICK)
         return view_click(gui_mouse_x(), gui_mouse_y());
@@ -115,6 +120,7 @@ void update_figure_commands()
     zoom_menu[in_item].flags = stored && state.shown.zoom >= state.zoom_ratio ? figure : D_DISABLED;
     chryzode_menu[rerender_item].flags = figure;
     file_menu[save_item].flags = figure;
+    file_menu[save_settings_item].flags = figure;
 }
 
 int hide()

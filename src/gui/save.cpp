@@ -55,25 +55,6 @@ std::string join_path(const char* directory, const char* name)
     return path + name;
 }
 
-// The text, cut in the middle to "..." when it is too wide for an alert on
-// this screen.
-std::string fit_alert(const std::string& text)
-{
-    // An alert is its widest line and a margin on either side.
-    const int room = SCREEN_W - 64;
-    const char* s = text.c_str();
-    const int chars = ustrlen(s);
-    for (int keep = chars; keep > 0; --keep) {
-        const int head = keep / 2, tail = keep - head;
-        const std::string fitted = keep == chars ? text
-                                                 : std::string(s, std::size_t(uoffset(s, head))) + "..." +
-                                                       std::string(s + uoffset(s, chars - tail));
-        if (text_length(font, fitted.c_str()) <= room)
-            return fitted;
-    }
-    return "...";
-}
-
 // Writes the view's picture under the name in the directory; false, once the
 // user is told why, when the name is refused or the picture not written.
 bool save_as(const char* directory, const char* name)

@@ -14,9 +14,6 @@ struct picture_settings {
 
 // The largest width and height a picture may have.
 constexpr int max_side = 16384;
-// The view's magnification goes from 1 to this: past it, the crossings'
-// single-precision coordinates are coarser than a pixel.
-constexpr double max_magnify = 100000;
 
 // The first line that makes a TOML document a picture's settings.
 extern const char settings_format[];   // "quorvane 1"

@@ -62,7 +62,7 @@ TEST_F(gui, new_chryzode)
     const std::string first = "Multiplication chryzode of n=2 in m=1499, from root r=1 ; zoom 1:1",
                       complete = "Complete multiplication chryzode of n=-3 in m=301 ; zoom 1:3",
                       root = "Multiplication chryzode of n=-3 in m=1499, from root r=1500 ; zoom 1:1",
-                      large = "This figure is too large.", fly_menus = "+++++++++---", stored_menus = "+++++++++++-";
+                      large = "This figure is too large.", fly_menus = "++++++++++++---", stored_menus = "++++++++++++++-";
     const figure root_figure{1496, 1499, 1, from_root, 1};
     const struct {
         std::string offered;   // on opening
@@ -331,7 +331,7 @@ TEST_F(gui, long_work_in_the_background)
 // each one the program still responds and shows what the session asked for.
 TEST_F(gui, long_session)
 {
-    EXPECT_EQ(status_line() + " " + menu_states(), "Quorvane " QUORVANE_VERSION " -+++-++-----");
+    EXPECT_EQ(status_line() + " " + menu_states(), "Quorvane " QUORVANE_VERSION " +--+++-+++-----");
     type({keystroke('h'), keystroke(27)});
     ASSERT_TRUE(run_main_until([] { return (main_dialog[menu_bar_entry].flags & D_HIDDEN) != 0; }));
     const std::clock_t cpu = std::clock();
@@ -554,7 +554,7 @@ TEST_F(gui, held_key)
         ASSERT_TRUE(probe.calcul());
         seconds = std::min(seconds, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    const int m = std::clamp(int(4000 * std::sqrt(0.1 / seconds)), 1000, 100000);
+    const int m = std::clamp(int(4000 * std::sqrt(0.08 / seconds)), 1000, 100000);
     ASSERT_TRUE(typed(new_figure({2, m, 0, on_the_fly, 1})));
     int figures = 0, named = 0;
     auto last_key = std::chrono::steady_clock::now();
