@@ -306,7 +306,7 @@ TEST_F(gui, long_work_in_the_background)
     // work is still going when the progress shows.
     the_model().set_fast(false);
     const figure first{3, 1201, 1, 0, 2};
-    for (const figure& next : {figure{2, 1499, 1, from_root | on_the_fly, 1}, figure{2, 99999, 1, on_the_fly, 1}}) {
+    for (const figure& next : {figure{2, 301, 1, from_root | on_the_fly, 1}, figure{2, 99999, 1, on_the_fly, 1}}) {
         ASSERT_TRUE(typed(new_figure(first)));
         const bitmap_ptr picture = copy_of(view());
         const std::string before = command_state();
