@@ -1,8 +1,6 @@
 // The chryzode model: its figure computed into counts per pixel, and drawn.
 #include "chryzode.h"
 
-#include <allegro/internal/aintern.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "colouring.h"
 #include "kernels.h"
 #include "memory.h"
 #include "pixel_map.h"
@@ -149,96 +148,6 @@ bool orbit_chords(figure& f, double n, int m, int r, const std::atomic<bool>& ca
     return true;
 }
 
-// Colour of a pixel hit `count` (>= 1) times: fg1 once, toward fg2 as the
-// count grows, by one over its square root. Colours are in the given depth,
-// each worked out once, when first needed.
-class ramp {
-public:
-    ramp(int depth, int fg1, int fg2)
-        : depth(depth), r1(getr_depth(depth, fg1)), g1(getg_depth(depth, fg1)), b1(getb_depth(depth, fg1)),
-          r2(getr_depth(depth, fg2)), g2(getg_depth(depth, fg2)), b2(getb_depth(depth, fg2)),
-          top(makecol_depth(depth, r2, g2, b2)), colours(cached, unknown)
-    {
-    }
-
-    int operator()(int count)
-    {
-        // Past 255 * 255 hits the square root passes 255, every quotient
-        // below is less than 1 and truncates to 0: fg2 itself.
-        if (count >= cached)
-            return top;
-        int& colour = colours[std::size_t(count)];
-        if (colour == unknown)
-            colour = compute(count);
-        return colour;
-    }
-
-private:
-    int compute(int count) const
-    {
-        const float s = float(std::sqrt(double(count)));
-        // s >= 1, so every quotient lies within -255..255.
-        const int R = r2 - int(float(r2 - r1) / s);
-        const int G = g2 - int(float(g2 - g1) / s);
-        const int B = b2 - int(float(b2 - b1) / s);
-        return makecol_depth(depth, R, G, B);
-    }
-
-    static constexpr int cached = 255 * 255 + 1;
-    static constexpr int unknown = -1;   // no colour value is negative
-    const int depth, r1, g1, b1, r2, g2, b2, top;
-    std::vector<int> colours;
-};
-
-// Writing into the rows of a memory bitmap gives what putpixel gives when
-// nothing is clipped and the drawing mode is solid; 24-bit pixels and every
-// other case go through putpixel.
-bool writes_directly(BITMAP* bmp)
-{
-    const int depth = bitmap_color_depth(bmp);
-    const bool whole = !bmp->clip || (bmp->cl <= 0 && bmp->ct <= 0 && bmp->cr >= bmp->w && bmp->cb >= bmp->h);
-    return is_memory_bitmap(bmp) && _drawing_mode == DRAW_MODE_SOLID && whole && depth != 24;
-}
-
-void write_pixel(BITMAP* bmp, int depth, int x, int y, int colour)
-{
-    switch (depth) {
-    case 8:
-        bmp->line[y][x] = std::uint8_t(colour);
-        break;
-    case 15:
-    case 16:
-        reinterpret_cast<std::uint16_t*>(bmp->line[y])[x] = std::uint16_t(colour);
-        break;
-    default:
-        reinterpret_cast<std::uint32_t*>(bmp->line[y])[x] = std::uint32_t(colour);
-    }
-}
-
-void paint(BITMAP* bmp, int** hits, int fg1, int fg2)
-{
-    const int depth = bitmap_color_depth(bmp);
-    ramp colour(depth, fg1, fg2);
-    const bool direct = writes_directly(bmp);
-    // The map is kept by columns and the bitmap by rows: a band of columns
-    // at a time reads and writes both along their lines.
-    constexpr int band = 16;
-    for (int x0 = 0; x0 < bmp->w; x0 += band) {
-        const int x1 = std::min(bmp->w, x0 + band);
-        for (int y = 0; y < bmp->h; ++y)
-            for (int x = x0; x < x1; ++x) {
-                const int count = hits[x][y];
-                // The square root of a count is 0 for no hit alone.
-                if (count == 0)
-                    continue;
-                if (direct)
-                    write_pixel(bmp, depth, x, y, colour(count));
-                else
-                    putpixel(bmp, x, y, colour(count));
-            }
-    }
-}
-
 std::uint64_t map_bytes(int w, int h)
 {
     return std::uint64_t(w) * (sizeof(int*) + std::uint64_t(h) * sizeof(int));
@@ -350,6 +259,13 @@ void Cchryzode::set_colors(int fg1, int fg2, int bg)
     this->fg1 = fg1;
     this->fg2 = fg2;
     this->bg = bg;
+}
+
+void Cchryzode::set_colour_map(palette_kind palette, scale_kind scale, int scale_max)
+{
+    this->palette = palette;
+    this->scale = scale;
+    this->scale_max = scale_max;
 }
 
 void Cchryzode::set_zoom(int zoom) { this->zoom = zoom; }
@@ -533,11 +449,9 @@ bool Cchryzode::render()
     // without its counts.
     if (!(type & on_the_fly) && !hits.fits(bmp->w, bmp->h, zoom) && !count_list())
         return false;
-    clear_to_color(bmp, bg);
     // A map made for another bitmap size has nothing to say about this one.
-    if (hits && hits.width() == bmp->w && hits.height() == bmp->h)
-        paint(bmp, hits.get(), fg1, fg2);
-    return true;
+    const bool sized = hits && hits.width() == bmp->w && hits.height() == bmp->h;
+    return paint_counts(bmp, sized ? hits.get() : nullptr, bg, colour_map_of(*this), fast ? 0 : 1);
 }
 
 bool Cchryzode::rerender()

@@ -45,6 +45,11 @@ public:
     // The picture size the counts are made for: the bitmap's, or set alone
     // on a model that only counts and has no bitmap.
     int width, height;
+    // How counts become colours; scale_max fixes the largest count of
+    // linear and log (0: the picture's own).
+    palette_kind palette = palette_kind::ramp;
+    scale_kind scale = scale_kind::sqrt;
+    int scale_max = 0;
     int count;        // entries of seq; chords 1 to count - 1
     Cpoint* points;   // m points on the unit circle
     int points_m;     // the m that points were placed for
@@ -75,6 +80,7 @@ public:
     void set_bmp(BITMAP* bmp);
     void set_size(int w, int h);
     void set_colors(int fg1, int fg2, int bg);
+    void set_colour_map(palette_kind palette, scale_kind scale, int scale_max);
     void set_zoom(int zoom);
     void set_fast(bool fast);
 
@@ -93,9 +99,10 @@ public:
     // One-line description; text must hold config::status_size bytes.
     void status(char* text) const;
     // Draws the density picture into bmp, counting first if the hit map is
-    // not that of the current figure. False when that counting fails; the
-    // model and the bitmap are then untouched. Right after a compute it
-    // cannot fail.
+    // not that of the current figure. False when that counting fails, or
+    // the memory for the colours of a palette other than the ramp's square
+    // root; the model and the bitmap are then untouched. Right after a
+    // compute, with the default colour map, it cannot fail.
     bool render();
     // Redraws after a change of zoom or bitmap: computes again first in
     // on-the-fly mode.

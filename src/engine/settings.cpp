@@ -71,6 +71,7 @@ void set_figure(Cchryzode& model, const figure_settings& f)
     set_parameters(model, f);
     const int depth = bitmap_color_depth(model.bmp);
     model.set_colors(colour(depth, f.fg1), colour(depth, f.fg2), colour(depth, f.bg));
+    model.set_colour_map(f.palette, f.scale, f.scale_max);
 }
 
 void write_status(char* text, int size, double n, int m, int r, int type, int zoom)

@@ -60,7 +60,8 @@ bool same_counts(const figure_settings& a, const figure_settings& b);
 // Gives the model the figure's parameters, zoom and view: what its counts
 // depend on.
 void set_parameters(Cchryzode& model, const figure_settings& figure);
-// Gives the model the figure's parameters, zoom, view and colours.
+// Gives the model the figure's parameters, zoom, view, colours and colour
+// map.
 void set_figure(Cchryzode& model, const figure_settings& figure);
 
 // The magnifications a view may have: past the largest, the crossings'
