@@ -10,6 +10,7 @@
 #include <hwy/highway.h>
 
 #include "chryzode.h"
+#include "colouring.h"
 #include "fingerprint.h"
 #include "failing.h"
 #include "kernels.h"
@@ -137,11 +138,37 @@ TEST(Engine, ColourRamp)
         }
     set_color_depth(32);
     auto model = model_with_counts({1, 4, 100});
-    model->set_colors(makecol(200, 10, 90), makecol(100, 250, 90), makecol(1, 2, 3));
+    model->set_colors(makecol(200, 10, 90), makecol(100, 250, 30), makecol(1, 2, 3));
     ASSERT_TRUE(model->render());
     BITMAP* b = model->bmp;
-    EXPECT_TRUE(getpixel(b, 0, 0) == makecol(200, 10, 90) && getpixel(b, 1, 0) == makecol(150, 130, 90) &&
-                getpixel(b, 2, 0) == makecol(110, 226, 90) && getpixel(b, 5, 5) == makecol(1, 2, 3));
+    EXPECT_TRUE(getpixel(b, 0, 0) == makecol(200, 10, 90) && getpixel(b, 1, 0) == makecol(150, 130, 60) &&
+                getpixel(b, 2, 0) == makecol(110, 226, 36) && getpixel(b, 5, 5) == makecol(1, 2, 3));
+    // Every map: each pixel the colour of its count, whatever the threads.
+    std::mt19937 random(27);
+    for (int depth : {16, 32}) {
+        set_color_depth(depth);
+        model = model_of({64, 48, 0, 0, 0, on_the_fly, 1});
+        const hit_map map(64, 48, 1);
+        for (int x = 0; x < 64; ++x)
+            for (int y = 0; y < 48; ++y)
+                // A quarter with no hit, a row in seven past the tally.
+                map.get()[x][y] = std::max(0, std::uniform_int_distribution<int>(-100, 300)(random)) * (y % 7 ? 1 : 999);
+        const count_histogram histogram = histogram_of(map.get(), 64, 48);
+        using p = palette_kind;
+        using s = scale_kind;
+        for (const colour_map& colours :
+             {colour_map{p::viridis, s::eq_hist}, colour_map{p::ramp, s::log, 0, {0, 40, 160}}, colour_map{}})
+            for (int threads : {1, 3}) {
+                ASSERT_TRUE(paint_counts(model->bmp, map.get(), model->bg, colours, threads));
+                for (int x = 0; x < 64; ++x)
+                    for (int y = 0; y < 48; ++y) {
+                        const int count = map.get()[x][y];
+                        const rgb c = count ? count_colour(count, histogram, colours) : rgb{0, 0, 0};
+                        ASSERT_EQ(getpixel(model->bmp, x, y), makecol(c.r, c.g, c.b)) << x << "," << y << ": " << count;
+                    }
+            }
+    }
+    set_color_depth(32);
     for (auto count : {scalar::count_points, fast::count_points}) {
         const hit_map map(64, 48, 1);
         int** hits = map.get();
@@ -150,6 +177,51 @@ TEST(Engine, ColourRamp)
         count(centre.data(), 1000, pixel_map(64, 48, 1), hits, {});
         EXPECT_EQ(hits[32][24], INT_MAX) << "counts saturate";
     }
+}
+
+// Eight hit pixels, one of a count past the tally, and eight with none: each
+// scale's t exactly as its formula gives it, and the palettes' colours at
+// known places of their tables.
+TEST(Engine, ScalesAndPalettes)
+{
+    const int counts[] = {1, 1, 2, 3, 3, 5, 9, 70000};
+    const hit_map map(8, 2, 1);
+    for (int x = 0; x < 8; ++x)
+        map.get()[x][1] = counts[x];
+    const count_histogram histogram = histogram_of(map.get(), 8, 2, 3);
+    EXPECT_TRUE(histogram.largest() == 70000 && histogram.hit_pixels() == 8);
+    using s = scale_kind;
+    const struct {
+        scale_kind scale;
+        int scale_max, count;
+        double t;
+    } scales[] = {
+        {s::sqrt, 0, 1, 0}, {s::sqrt, 0, 4, 0.5}, {s::sqrt, 9, 16, 0.75},
+        {s::linear, 0, 1, 0}, {s::linear, 0, 70000, 1}, {s::linear, 9, 3, 0.25}, {s::linear, 9, 5, 0.5},
+        {s::linear, 9, 70000, 1}, {s::linear, 1, 5, 0},
+        {s::log, 0, 70000, 1}, {s::log, 16, 2, 0.25}, {s::log, 16, 4, 0.5}, {s::log, 16, 17, 1}, {s::log, 1, 5, 0},
+        {s::eq_hist, 0, 1, 0.125}, {s::eq_hist, 0, 2, 0.3125}, {s::eq_hist, 0, 3, 0.5}, {s::eq_hist, 0, 4, 0.625},
+        {s::eq_hist, 5, 5, 0.6875}, {s::eq_hist, 0, 9, 0.8125}, {s::eq_hist, 0, 70000, 0.9375},
+        {s::eq_hist, 0, 80000, 1},
+    };
+    for (const auto& row : scales)
+        EXPECT_EQ(scale_position(row.count, histogram, {palette_kind::ramp, row.scale, row.scale_max}), row.t)
+            << name_of(row.scale) << " up to " << row.scale_max << ", count " << row.count;
+    using p = palette_kind;
+    const struct {
+        palette_kind palette;
+        scale_kind scale;
+        int count;
+        rgb colour;
+    } palettes[] = {
+        {p::viridis, s::linear, 1, {68, 1, 84}}, {p::viridis, s::linear, 70000, {253, 231, 37}},
+        {p::inferno, s::log, 80000, {252, 255, 164}}, {p::magma, s::eq_hist, 70000, {253, 226, 163}},
+        {p::plasma, s::sqrt, 4, {204, 71, 120}}, {p::ramp, s::sqrt, 4, {255, 128, 0}},
+        {p::ramp, s::eq_hist, 3, {255, 128, 0}}, {p::ramp, s::linear, 1, {255, 0, 0}}, {p::ramp, s::log, 70000, {255, 255, 0}},
+    };
+    for (const auto& row : palettes)
+        EXPECT_EQ(count_colour(row.count, histogram, {row.palette, row.scale}), row.colour)
+            << name_of(row.palette) << " " << name_of(row.scale) << ", count " << row.count;
 }
 
 TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)

@@ -14,7 +14,8 @@ namespace {
 
 enum long_only {
     opt_complete = 256, opt_stored, opt_on_the_fly, opt_zoom, opt_size, opt_fg1, opt_fg2, opt_bg, opt_format, opt_frames,
-    opt_fps, opt_settings, opt_print_settings
+    opt_fps, opt_settings, opt_print_settings,
+    opt_palette, opt_scale, opt_scale_max
 };
 
 const option long_options[] = {
@@ -31,6 +32,9 @@ const option long_options[] = {
     {"fps", required_argument, nullptr, opt_fps},
     {"settings", required_argument, nullptr, opt_settings},
     {"print-settings", no_argument, nullptr, opt_print_settings},
+    {"palette", required_argument, nullptr, opt_palette},
+    {"scale", required_argument, nullptr, opt_scale},
+    {"scale-max", required_argument, nullptr, opt_scale_max},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -93,6 +97,27 @@ void read_color(const char* option, const char* text, rgb& color)
 {
     if (!parse_ints(text, ',', 0, 255, {&color.r, &color.g, &color.b}))
         bad_value(option, "R,G,B with each component " + range(0, 255), text);
+}
+
+// "a, b or c".
+std::string one_of(const char* const* names, int count)
+{
+    std::string list = std::string("one of ") + names[0];
+    for (int k = 1; k < count; ++k)
+        list += (k + 1 < count ? ", " : " or ") + std::string(names[k]);
+    return list;
+}
+
+void read_palette(const char* text, palette_kind& palette)
+{
+    if (!palette_of_name(text, palette))
+        bad_value("--palette", one_of(palette_names, palette_kinds), text);
+}
+
+void read_scale(const char* text, scale_kind& scale)
+{
+    if (!scale_of_name(text, scale))
+        bad_value("--scale", one_of(scale_names, scale_kinds), text);
 }
 
 void read_size(const char* text, render_options& o)
@@ -209,6 +234,7 @@ bool one_integer_conversion(const std::string& pattern)
 // The mode options that were given, to find those that contradict each other.
 struct given {
     bool root = false, complete = false, stored = false, on_the_fly = false, n = false, frames = false;
+    bool scale_max = false;
     std::string format;
     bool fps = false, print_settings = false;
 };
@@ -250,6 +276,8 @@ void check_consistency(const given& g, render_options& o)
         throw usage_error("-n: " + multiplier_text(o.figure.n) + " has decimals, which only --complete draws");
     if (from_root_mode && g.frames && !o.range.whole)
         throw usage_error("--frames: multipliers with decimals are drawn only with --complete");
+    if (g.scale_max && o.figure.scale != scale_kind::linear && o.figure.scale != scale_kind::log)
+        throw usage_error("--scale-max: only --scale linear and --scale log have a largest count");
     if (g.print_settings && g.frames)
         throw usage_error("--print-settings: cannot be combined with --frames");
     if (g.print_settings)
@@ -315,6 +343,12 @@ action parse_options(int argc, char** argv, render_options& o)
         case opt_frames:
             read_frames(optarg, o.range);
             g.frames = true;
+            break;
+        case opt_palette: read_palette(optarg, f.palette); break;
+        case opt_scale: read_scale(optarg, f.scale); break;
+        case opt_scale_max:
+            read_int("--scale-max", optarg, 1, INT_MAX, f.scale_max);
+            g.scale_max = true;
             break;
         case 'o':
             if (!*optarg)
@@ -393,6 +427,15 @@ void print_help(std::FILE* out)
                  "      --fg1 R,G,B   colour of a pixel one crossing falls on (default %s)\n"
                  "      --fg2 R,G,B   colour that many crossings move toward (default %s)\n"
                  "      --bg R,G,B    background colour (default %s)\n"
+                 "      --palette P   the colours counts go through: ramp (from --fg1 to\n"
+                 "                    --fg2), viridis, magma, inferno or plasma (default %s)\n"
+                 "      --scale S     how a count finds its colour: sqrt (by one over its\n"
+                 "                    square root), linear, log or eq_hist (histogram\n"
+                 "                    equalisation: each colour on as many pixels) (default %s)\n"
+                 "      --scale-max N\n"
+                 "                    the count at which linear and log reach the end of the\n"
+                 "                    palette, the same from frame to frame (default: the\n"
+                 "                    picture's largest)\n"
                  "  -o FILE           the picture file to write (required), in the format of\n"
                  "                    its extension: .bmp, .pcx, .tga or .png (none: BMP); a\n"
                  "                    file the user may not write is refused; - writes to\n"
@@ -416,5 +459,5 @@ void print_help(std::FILE* out)
                  "not be made or written (frames already written are kept; a film is\n"
                  "written whole or not at all), 2 on bad input.\n",
                  multiplier_text(f.n).c_str(), f.m, f.r, f.zoom, max_side, d.w, d.h, color(f.fg1).c_str(),
-                 color(f.fg2).c_str(), color(f.bg).c_str(), max_frames, max_fps, d.fps);
+                 color(f.fg2).c_str(), color(f.bg).c_str(), name_of(f.palette), name_of(f.scale), max_frames, max_fps, d.fps);
 }
