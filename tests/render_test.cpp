@@ -62,6 +62,14 @@ protected:
 
 const int root = from_root | on_the_fly;
 
+figure_settings coloured(figure_settings f, palette_kind palette, scale_kind scale, int scale_max = 0)
+{
+    f.palette = palette;
+    f.scale = scale;
+    f.scale_max = scale_max;
+    return f;
+}
+
 // The engine's pictures, whatever the options that lead to them: any r by
 // its residue as in the New dialog, m = 1 with the default r, decimals.
 TEST_F(Render, Pictures)
@@ -78,9 +86,13 @@ TEST_F(Render, Pictures)
         {"-n -0.5 -m 301 --complete --stored", {-0.5, 301, 1, 0}},
         {"-n 5 -m 211 -r 7 --zoom -3 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored",
          {5, 211, 7, from_root, -3, {10, 20, 30}, {200, 100, 50}, {0, 0, 64}}},
+        {"-m 301 --palette magma --scale log --scale-max 20", coloured({2, 301}, palette_kind::magma, scale_kind::log, 20)},
+        {"-m 301 --complete --scale eq_hist --palette plasma", coloured({2, 301, 1, on_the_fly}, palette_kind::plasma, scale_kind::eq_hist)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(drawn(std::string(c.options) + " --size 64x48"), picture(c.f)) << c.options;
+    const std::uint64_t fixed = picture(coloured({2, 301}, palette_kind::magma, scale_kind::log, 20));
+    EXPECT_TRUE(fixed != picture({2, 301}) && fixed != picture(coloured({2, 301}, palette_kind::magma, scale_kind::log)));
 }
 
 // Every format, by the extension whatever its case, read back by its own
@@ -123,7 +135,8 @@ TEST_F(Render, Refusals)
           "-o f%d.png --frames 0:2147483647 --complete -m 3", "-o f%d.png --frames 1:1000000000",
           "-o f%d.png --frames -2147483648:2147483647", "-o f%d.png --frames 1:2:0.0000000001 --complete",
           "-o f%d.png --frames 1:3:-1", "-o f%d.png --frames 3:1:1", "-o f.mp4", "--fps 5 -o f.png",
-          "--frames 1:3 -o f.gif --fps 0", "--frames 1:3 -o f.webm --format png", "--print-settings --frames 1:3"})
+          "--frames 1:3 -o f.gif --fps 0", "--frames 1:3 -o f.webm --format png", "--print-settings --frames 1:3",
+          "--palette grey -o p.png", "--scale cbrt -o p.png", "--scale log --scale-max 0 -o p.png", "--scale-max 9 -o p.png"})
         EXPECT_EQ(run(std::string(options) + " -q"), 2) << options;
     EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0);
 }
