@@ -1,7 +1,8 @@
 // Times the plain (scalar) and the fast loops of the chryzode computation in
 // the same run and prints pairs per second of each, their ratio and the
 // cores the fast path had, the time of a New at the first values, the time
-// of a picture across sizes and modes, and how the fast path grows with m.
+// of a picture across sizes and modes, the painting under each colour map,
+// and how the fast path grows with m.
 #include <allegro.h>
 
 #include <algorithm>
@@ -151,6 +152,50 @@ void sizes_and_modes()
     std::fflush(stdout);
 }
 
+// The painting alone of a 4096x4096 picture from kept counts, under each
+// scale, against the default ramp; and the whole poster, computation and
+// painting, for the ramp and the two scales that read every count first.
+void painting()
+{
+    std::printf("\nPainting 4096x4096 from kept counts, complete, m = 20000, on the fly\n");
+    std::printf("%-16s %12s %12s %12s %14s\n", "map", "1 thread ms", "fast ms", "vs ramp", "poster vs ramp");
+    auto model = make_model(4096, 4096, 2, 20000, 1, on_the_fly);
+    check(model->calcul(), "calcul");
+    const struct {
+        palette_kind palette;
+        scale_kind scale;
+    } maps[] = {{palette_kind::ramp, scale_kind::sqrt}, {palette_kind::magma, scale_kind::log},
+                {palette_kind::viridis, scale_kind::eq_hist}, {palette_kind::inferno, scale_kind::linear},
+                {palette_kind::ramp, scale_kind::log}};
+    std::vector<std::function<void()>> runs;
+    for (const auto& map : maps)
+        for (bool fast : {false, true})
+            runs.push_back([&model, map, fast] {
+                model->set_colour_map(map.palette, map.scale, 0);
+                model->set_fast(fast);
+                check(model->render(), "render");
+            });
+    const std::vector<timing> t = best_times(runs);
+    // Whole posters: the ramp, log and eq_hist in turn.
+    std::vector<std::function<void()>> posters;
+    for (int k = 0; k < 3; ++k)
+        posters.push_back([&model, map = maps[k]] {
+            model->set_colour_map(map.palette, map.scale, 0);
+            check(model->calcul() && model->render(), "poster");
+        });
+    const std::vector<timing> p = best_times(posters);
+    for (std::size_t k = 0; k < std::size(maps); ++k) {
+        char name[32], poster[16] = "";
+        std::snprintf(name, sizeof name, "%s/%s", name_of(maps[k].scale), name_of(maps[k].palette));
+        if (k < 3)
+            std::snprintf(poster, sizeof poster, "%.3f", p[k].wall / p[0].wall);
+        std::printf("%-16s %12.2f %12.2f %12.3f %14s\n", name, t[2 * k].wall * 1e3, t[2 * k + 1].wall * 1e3,
+                    t[2 * k + 1].wall / t[1].wall, poster);
+    }
+    std::printf("poster with the ramp (calcul + render): %.3f s\n", p[0].wall);
+    std::fflush(stdout);
+}
+
 // The animation of n as the program runs it: each frame the worker's
 // computation of the counts, then the painting, n stepping by 0.01 from 2,
 // complete mode, on the fly, 640x480. m = 3 shows what a frame costs beside
@@ -199,6 +244,11 @@ int main(int argc, char** argv)
         animation_frames();
         return 0;
     }
+    // "painting": the colour maps alone.
+    if (argc > 1 && std::string(argv[1]) == "painting") {
+        painting();
+        return 0;
+    }
     double load[1] = {0};
     getloadavg(load, 1);
     std::printf("Fast path: %s, %u cores, load average %.2f at the start; n = 2, r = 1, zoom 1\n",
@@ -215,6 +265,7 @@ int main(int argc, char** argv)
     std::printf("\nNew at the first values (n = 2, m = 1499, r = 1, from root, on the fly, 640x480):\n"
                 "calcul + render %.2f ms scalar, %.2f ms fast\n", s.wall * 1e3, f.wall * 1e3);
     sizes_and_modes();
+    painting();
     animation_frames();
     growth();
     return 0;

@@ -153,13 +153,13 @@ TEST(Engine, ColourRamp)
             for (int y = 0; y < 48; ++y)
                 // A quarter with no hit, a row in seven past the tally.
                 map.get()[x][y] = std::max(0, std::uniform_int_distribution<int>(-100, 300)(random)) * (y % 7 ? 1 : 999);
-        const count_histogram histogram = histogram_of(map.get(), 64, 48);
         using p = palette_kind;
         using s = scale_kind;
         for (const colour_map& colours :
              {colour_map{p::viridis, s::eq_hist}, colour_map{p::ramp, s::log, 0, {0, 40, 160}}, colour_map{}})
             for (int threads : {1, 3}) {
                 ASSERT_TRUE(paint_counts(model->bmp, map.get(), model->bg, colours, threads));
+                const count_histogram histogram = counts_for(colours, map.get(), 64, 48);
                 for (int x = 0; x < 64; ++x)
                     for (int y = 0; y < 48; ++y) {
                         const int count = map.get()[x][y];
@@ -188,8 +188,10 @@ TEST(Engine, ScalesAndPalettes)
     const hit_map map(8, 2, 1);
     for (int x = 0; x < 8; ++x)
         map.get()[x][1] = counts[x];
-    const count_histogram histogram = histogram_of(map.get(), 8, 2, 3);
+    const count_histogram histogram = counts_for({palette_kind::ramp, scale_kind::eq_hist}, map.get(), 8, 2, 3);
     EXPECT_TRUE(histogram.largest() == 70000 && histogram.hit_pixels() == 8);
+    EXPECT_TRUE(counts_for({palette_kind::ramp, scale_kind::log}, map.get(), 8, 2).largest() == 70000 &&
+                counts_for({palette_kind::ramp, scale_kind::eq_hist}, map.get(), 7, 2).largest() == 9);
     using s = scale_kind;
     const struct {
         scale_kind scale;

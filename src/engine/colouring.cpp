@@ -50,13 +50,17 @@ void count_histogram::add(int** hits, int x0, int x1, int h)
 {
     for (int x = x0; x < x1; ++x) {
         const int* column = hits[x];
+        if (!tallied) {
+            for (int y = 0; y < h; ++y)
+                top = std::max(top, column[y]);
+            continue;
+        }
         for (int y = 0; y < h; ++y) {
             const int count = column[y];
-            if (count < tallied)
+            if (count < tally_size)
                 ++small[std::size_t(count)];
             else
                 large.push_back(count);
-            top = std::max(top, count);
         }
     }
 }
@@ -71,16 +75,23 @@ void count_histogram::add(const count_histogram& other)
 
 void count_histogram::finish()
 {
+    if (!tallied)
+        return;
     // Pixels with no hit are left out of every share.
     small[0] = 0;
+    for (int c = 1; c < tally_size; ++c)
+        if (small[std::size_t(c)] != 0)
+            top = c;
     std::partial_sum(small.begin(), small.end(), small.begin());
     std::sort(large.begin(), large.end());
+    if (!large.empty())
+        top = large.back();
     pixels = small.back() + std::int64_t(large.size());
 }
 
 std::int64_t count_histogram::at_most(int count) const
 {
-    if (count < tallied)
+    if (count < tally_size)
         return count < 1 ? 0 : small[std::size_t(count)];
     return small.back() + (std::upper_bound(large.begin(), large.end(), count) - large.begin());
 }

@@ -5,6 +5,7 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -26,46 +27,55 @@ struct colour_map {
 // The model's colour map, its ramp colours read in the depth of its bitmap.
 colour_map colour_map_of(const Cchryzode& model);
 
-// How many pixels of a picture hold each count.
+// What the scales read of a picture's counts: the largest, and for eq_hist
+// how many pixels hold each count. Tallying them costs a pass over the
+// picture several times as long as finding the largest alone.
 class count_histogram {
 public:
+    explicit count_histogram(bool tally = true) : tallied(tally) {}
     // Adds columns x0 to x1 - 1 of a map of columns h counts high.
     void add(int** hits, int x0, int x1, int h);
     void add(const count_histogram& other);
     // Makes at_most ready; call it once all the counts are added.
     void finish();
 
+    bool tally() const { return tallied; }
     int largest() const { return top; }   // 0 for a picture with no hit
+    // With the tally only: the number of hit pixels, and of those whose
+    // count is at most `count`.
     std::int64_t hit_pixels() const { return pixels; }
-    // The number of hit pixels whose count is at most `count`.
     std::int64_t at_most(int count) const;
-    // Calls f(count) for every count some pixel holds, ascending; once
-    // finished.
+    // Once finished, calls f(count) for every count some pixel holds,
+    // ascending; without the tally, for every count from 1 to the largest
+    // or the end of the tally.
     template <class F>
     void for_each_count(const F& f) const
     {
-        for (std::size_t c = 1; c < small.size(); ++c)
-            if (small[c] != small[c - 1])
-                f(int(c));
+        const int end = std::min(top + 1, tally_size);
+        for (int c = 1; c < end; ++c)
+            if (!tallied || small[std::size_t(c)] != small[std::size_t(c) - 1])
+                f(c);
         for (std::size_t k = 0; k < large.size(); ++k)
             if (k == 0 || large[k] != large[k - 1])
                 f(large[k]);
     }
-
-private:
     // Counts below this are tallied in place, larger ones listed: the
     // tally stays small, and a picture has few pixels of such counts.
-    static constexpr int tallied = 1 << 16;
+    static constexpr int tally_size = 1 << 16;
+
+private:
+    bool tallied;
     // small[c]: the pixels of count c; once finished, of count c or less.
-    std::vector<std::int64_t> small = std::vector<std::int64_t>(tallied);
-    std::vector<int> large;   // the counts from `tallied` on, sorted once finished
+    std::vector<std::int64_t> small = std::vector<std::int64_t>(tallied ? tally_size : 0);
+    std::vector<int> large;   // the counts from tally_size on, sorted once finished
     int top = 0;
     std::int64_t pixels = 0;
 };
 
-// The counts of a w x h map (hits: its columns), on up to `threads`
-// threads (0: as many as the picture can use, one per core at most).
-count_histogram histogram_of(int** hits, int w, int h, int threads = 1);
+// The counts of a w x h map (hits: its columns) that the map's scale reads,
+// on up to `threads` threads (0: as many as the picture can use, one per
+// core at most).
+count_histogram counts_for(const colour_map& map, int** hits, int w, int h, int threads = 1);
 
 // The count at which linear and log reach the palette's end.
 int scale_top(const count_histogram& counts, const colour_map& map);

@@ -88,20 +88,20 @@ private:
 };
 
 // The colours of the counts a picture holds, in the given depth, worked out
-// before the painting and read by all its threads.
+// before the painting and read by all its threads. Without the tally, those
+// of the counts past its end are worked out for each pixel.
 class count_table {
 public:
     count_table(const count_histogram& counts, const colour_map& map, int depth)
-        : small(std::size_t(std::min(counts.largest(), small_counts - 1)) + 1)
+        : counts(counts), map(map), depth(depth),
+          small(std::size_t(std::min(counts.largest(), count_histogram::tally_size - 1)) + 1)
     {
         counts.for_each_count([&](int count) {
-            const rgb c = count_colour(count, counts, map);
-            const int colour = makecol_depth(depth, c.r, c.g, c.b);
-            if (count < small_counts) {
-                small[std::size_t(count)] = colour;
+            if (count < count_histogram::tally_size) {
+                small[std::size_t(count)] = colour(count);
             } else {
                 large_counts.push_back(count);
-                large_colours.push_back(colour);
+                large_colours.push_back(colour(count));
             }
         });
     }
@@ -109,14 +109,24 @@ public:
     // For a count the picture holds.
     int operator()(int count) const
     {
-        if (count < small_counts)
+        if (count < count_histogram::tally_size)
             return small[std::size_t(count)];
+        if (!counts.tally())
+            return colour(count);
         const auto at = std::lower_bound(large_counts.begin(), large_counts.end(), count);
         return large_colours[std::size_t(at - large_counts.begin())];
     }
 
 private:
-    static constexpr int small_counts = 1 << 16;
+    int colour(int count) const
+    {
+        const rgb c = count_colour(count, counts, map);
+        return makecol_depth(depth, c.r, c.g, c.b);
+    }
+
+    const count_histogram& counts;
+    const colour_map& map;
+    const int depth;
     std::vector<int> small;
     std::vector<int> large_counts, large_colours;   // ascending counts
 };
@@ -165,10 +175,10 @@ void paint_band(BITMAP* bmp, int** hits, int x0, int x1, bool direct, Colour& co
 
 }
 
-count_histogram histogram_of(int** hits, int w, int h, int threads)
+count_histogram counts_for(const colour_map& map, int** hits, int w, int h, int threads)
 {
     threads = threads_for(w, h, threads);
-    std::vector<count_histogram> parts(static_cast<std::size_t>(threads));
+    std::vector<count_histogram> parts(std::size_t(threads), count_histogram(map.scale == scale_kind::eq_hist));
     std::atomic<bool> failed{false};
     over_bands(w, threads, [&](int k, int x0, int x1) {
         try {
@@ -202,7 +212,8 @@ bool paint_counts(BITMAP* bmp, int** hits, int bg, const colour_map& map, int th
                 paint_band(bmp, hits, x0, x1, direct, colours[std::size_t(k)]);
             });
         } else {
-            const count_table colours(histogram_of(hits, w, h, threads), map, depth);
+            const count_histogram counts = counts_for(map, hits, w, h, threads);
+            const count_table colours(counts, map, depth);
             clear_to_color(bmp, bg);
             over_bands(w, painters, [&](int, int x0, int x1) { paint_band(bmp, hits, x0, x1, direct, colours); });
         }
