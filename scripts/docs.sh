@@ -46,6 +46,9 @@ gallery=(
   "cusps|-n 34 -m 3001 --complete"
   "dense-orbit|-n 7 -m 99999 -r 1"
   "dense|-n 2 -m 99999 --complete"
+  "density-sqrt|-n 5 -m 5000 --complete --size 320x240"
+  "density-log|-n 5 -m 5000 --complete --size 320x240 --scale log --palette magma"
+  "density-eq-hist|-n 5 -m 5000 --complete --size 320x240 --scale eq_hist --palette viridis"
 )
 
 # The animation at the top of the README: n from 2 to 3 in m = 1499,
