@@ -206,9 +206,14 @@ TEST(Engine, ScalesAndPalettes)
         {s::eq_hist, 5, 5, 0.6875}, {s::eq_hist, 0, 9, 0.8125}, {s::eq_hist, 0, 70000, 0.9375},
         {s::eq_hist, 0, 80000, 1},
     };
-    for (const auto& row : scales)
-        EXPECT_EQ(scale_position(row.count, histogram, {palette_kind::ramp, row.scale, row.scale_max}), row.t)
+    for (const auto& row : scales) {
+        const colour_map map{palette_kind::ramp, row.scale, row.scale_max};
+        EXPECT_EQ(scale_position(row.count, histogram, map), row.t)
             << name_of(row.scale) << " up to " << row.scale_max << ", count " << row.count;
+        if (row.t > 0 && row.t < 1 && row.count < 70000) {   // the count a legend writes at t
+            EXPECT_EQ(count_at(row.t, histogram, map), row.count) << name_of(row.scale) << " at " << row.t;
+        }
+    }
     using p = palette_kind;
     const struct {
         palette_kind palette;

@@ -121,10 +121,28 @@ double scale_position(int count, const count_histogram& counts, const colour_map
     return std::min(t, 1.0);
 }
 
+rgb palette_colour(double t, const colour_map& map)
+{
+    return map.palette == palette_kind::ramp ? ramp_at(t, map.fg1, map.fg2) : table_at(map.palette, t);
+}
+
+int count_at(double t, const count_histogram& counts, const colour_map& map)
+{
+    // Every scale places a larger count no lower.
+    int low = 1, high = std::max(1, scale_top(counts, map));
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (scale_position(middle, counts, map) >= t)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
 rgb count_colour(int count, const count_histogram& counts, const colour_map& map)
 {
     if (map.palette == palette_kind::ramp && map.scale == scale_kind::sqrt)
         return ramp_colour(count, map.fg1, map.fg2);
-    const double t = scale_position(count, counts, map);
-    return map.palette == palette_kind::ramp ? ramp_at(t, map.fg1, map.fg2) : table_at(map.palette, t);
+    return palette_colour(scale_position(count, counts, map), map);
 }

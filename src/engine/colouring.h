@@ -82,6 +82,11 @@ int scale_top(const count_histogram& counts, const colour_map& map);
 // The place t in [0, 1] of a count >= 1 along the palette. For sqrt it is
 // 1 - 1/sqrt(count), which the table palettes use; the ramp has its own.
 double scale_position(int count, const count_histogram& counts, const colour_map& map);
+// The palette at t in [0, 1], as a legend's bar shows it.
+rgb palette_colour(double t, const colour_map& map);
+// The smallest count from 1 to the scale's top whose place is at least t:
+// the count a legend writes at t.
+int count_at(double t, const count_histogram& counts, const colour_map& map);
 // The Part's ramp: fg1 for one hit, toward fg2 by one over the square root
 // of the count.
 rgb ramp_colour(int count, const rgb& fg1, const rgb& fg2);
