@@ -86,8 +86,10 @@ TEST_F(Render, Pictures)
         {"-n -0.5 -m 301 --complete --stored", {-0.5, 301, 1, 0}},
         {"-n 5 -m 211 -r 7 --zoom -3 --fg1 10,20,30 --fg2 200,100,50 --bg 0,0,64 --stored",
          {5, 211, 7, from_root, -3, {10, 20, 30}, {200, 100, 50}, {0, 0, 64}}},
-        {"-m 301 --palette magma --scale log --scale-max 20", coloured({2, 301}, palette_kind::magma, scale_kind::log, 20)},
-        {"-m 301 --complete --scale eq_hist --palette plasma", coloured({2, 301, 1, on_the_fly}, palette_kind::plasma, scale_kind::eq_hist)},
+        {"-m 301 --palette magma --scale log --scale-max 20",
+         coloured({2, 301}, palette_kind::magma, scale_kind::log, 20)},
+        {"-m 301 --complete --scale eq_hist --palette plasma",
+         coloured({2, 301, 1, on_the_fly}, palette_kind::plasma, scale_kind::eq_hist)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(drawn(std::string(c.options) + " --size 64x48"), picture(c.f)) << c.options;
