@@ -200,6 +200,8 @@ bool colour_key(int ascii);                   // true when the key was used
 // "; magma, log" for a colour map other than the default, else "".
 std::string colour_map_text(const figure_settings& figure);
 figure_settings with_colour_map(figure_settings figure, const figure_settings& from);
+// The legend onto the screen over the view, when it is shown.
+void draw_legend();
 
 // Live exploration (explore.cpp): the keys that step the figure and the
 // animation of n.

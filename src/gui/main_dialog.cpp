@@ -106,7 +106,10 @@ int d_chryzode_proc(int msg, DIALOG* d, int c)
         return D_USED_CHAR;
     if (msg == MSG_CLICK)
         return view_click(gui_mouse_x(), gui_mouse_y());
-    return d_bitmap_proc(msg, d, c);
+    const int result = d_bitmap_proc(msg, d, c);
+    if (msg == MSG_DRAW)
+        draw_legend();
+    return result;
 }
 
 void update_figure_commands()

@@ -3,6 +3,7 @@
 // screen from its counts at once.
 #include <string>
 
+#include "colouring.h"
 #include "gui.h"
 
 namespace {
@@ -131,4 +132,38 @@ figure_settings with_colour_map(figure_settings figure, const figure_settings& f
     figure.scale = from.scale;
     figure.scale_max = from.scale_max;
     return figure;
+}
+
+void draw_legend()
+{
+    Cchryzode& model = the_model();
+    if (!state.legend || !state.on_screen || !model.hits)
+        return;
+    const colour_map map = colour_map_of(model);
+    const count_histogram counts = counts_for(map, model.hits.get(), model.hits.width(), model.hits.height(), 0);
+    if (counts.largest() == 0)
+        return;
+    // A colour bar over the view's lower right corner, above the status bar,
+    // with the counts at its ends and middle; drawn on the screen only, so
+    // never saved.
+    constexpr int bar_w = 200, bar_h = 12, margin = 6;
+    const int text_h = text_height(font);
+    const int box_w = bar_w + 2 * margin, box_h = bar_h + text_h + 3 * margin;
+    const DIALOG& status = main_dialog[status_bar_entry];
+    const int x0 = main_dialog[view_entry].w - box_w - margin;
+    const int y0 = ((status.flags & D_HIDDEN) ? main_dialog[view_entry].h : status.y) - box_h - margin;
+    scare_mouse();
+    rectfill(screen, x0, y0, x0 + box_w - 1, y0 + box_h - 1, gui_bg_color);
+    rect(screen, x0, y0, x0 + box_w - 1, y0 + box_h - 1, gui_fg_color);
+    const int bar_x = x0 + margin, bar_y = y0 + margin;
+    for (int i = 0; i < bar_w; ++i) {
+        const rgb c = palette_colour(i / (bar_w - 1.0), map);
+        vline(screen, bar_x + i, bar_y, bar_y + bar_h - 1, makecol(c.r, c.g, c.b));
+    }
+    const int text_y = bar_y + bar_h + margin;
+    const std::string middle = std::to_string(count_at(0.5, counts, map)), top = std::to_string(scale_top(counts, map));
+    textout_ex(screen, font, "1", bar_x, text_y, gui_fg_color, -1);
+    textout_centre_ex(screen, font, middle.c_str(), bar_x + bar_w / 2, text_y, gui_fg_color, -1);
+    textout_right_ex(screen, font, top.c_str(), bar_x + bar_w, text_y, gui_fg_color, -1);
+    unscare_mouse();
 }

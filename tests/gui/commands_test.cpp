@@ -401,7 +401,7 @@ TEST_F(gui, keys_step_the_figure)
     } table[] = {
         {KEY_RIGHT, false, 3, 301}, {KEY_RIGHT, true, 3.01, 301}, {KEY_LEFT, true, 3, 301}, {KEY_LEFT, false, 2, 301},
         {KEY_UP, false, 2, 302},    {KEY_DOWN, true, 2, 202},     {KEY_DOWN, true, 2, 102}, {KEY_DOWN, true, 2, 2},
-        {KEY_DOWN, true, 2, 1},     {KEY_UP, true, 2, 101},
+        {KEY_DOWN, true, 2, 1},
     };
     ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 2})));
     for (const auto& row : table) {
@@ -411,6 +411,34 @@ TEST_F(gui, keys_step_the_figure)
         EXPECT_EQ(different_pixels(view(), engine_picture({row.n, row.m, 0, on_the_fly, 2}, &status).get()), 0) << status;
         EXPECT_EQ(status_line(), status);
     }
+    // The colour map's keys repaint the figure at once; the legend is drawn
+    // on the screen only.
+    const struct {
+        step key;
+        palette_kind palette;
+        scale_kind scale;
+        const char* status;
+    } colour_keys[] = {
+        {keystroke('p'), palette_kind::viridis, scale_kind::sqrt, "; viridis, sqrt"},
+        {keystroke('s'), palette_kind::viridis, scale_kind::linear, "; viridis, linear"},
+        {keystroke('P'), palette_kind::ramp, scale_kind::linear, "; ramp, linear"},
+        {keystroke('P'), palette_kind::plasma, scale_kind::linear, "; plasma, linear"},
+        {keystroke('l'), palette_kind::plasma, scale_kind::linear, "; plasma, linear"},
+        {keystroke('s'), palette_kind::plasma, scale_kind::log, "; plasma, log"},
+        {keystroke('s'), palette_kind::plasma, scale_kind::eq_hist, "; plasma, eq_hist"},
+    };
+    const std::uint64_t requests = state.work.newest;
+    for (const auto& row : colour_keys) {
+        ASSERT_TRUE(typed({row.key}));
+        EXPECT_TRUE(state.shown.palette == row.palette && state.shown.scale == row.scale);
+        EXPECT_EQ(status_line(), "Complete multiplication chryzode of n=2 in m=1 ; zoom 1:2" + std::string(row.status));
+    }
+    ASSERT_TRUE(typed(steps{shifted(KEY_UP, true, [] { return state.wanted.m == 101; })}));
+    EXPECT_EQ(state.work.newest, requests + 1) << "the colour map needs no computation";
+    EXPECT_EQ(different_pixels(view(), engine_picture({2, 101, 0, on_the_fly, 2}).get()), 0);
+    EXPECT_NE(view_differs_on_screen(), 0) << "the legend over the view";
+    ASSERT_TRUE(typed({keystroke('l'), keystroke('p'), keystroke('s')}));   // the default map again
+    EXPECT_EQ(view_differs_on_screen(), 0);
     // From a root, Shift steps n by whole numbers.
     ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) +
                       shifted(KEY_RIGHT, true, [] { return state.wanted.n == 3; })));

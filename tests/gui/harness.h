@@ -223,6 +223,7 @@ inline bitmap_ptr engine_picture(const figure& f, std::string* status = nullptr)
 {
     Cchryzode model(create_bitmap(view()->w, view()->h));
     model.set_colors(the_model().fg1, the_model().fg2, the_model().bg);
+    model.set_colour_map(the_model().palette, the_model().scale, the_model().scale_max);
     model.set(f.n, f.m, f.r, f.type);
     model.set_zoom(f.zoom);
     EXPECT_TRUE(model.calcul() && model.render());
