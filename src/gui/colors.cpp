@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr int component_chars = 3;
-constexpr int field_size = edit_buffer_size(component_chars);
+constexpr int component_limit = field_limit(3);   // "255"
+constexpr int field_size = edit_buffer_size(component_limit);
 constexpr int first_swatch = 4;  // swatches of rows 0, 1, 2 are entries 4, 5, 6
 
 }
@@ -32,25 +32,25 @@ DIALOG color_dialog[] = {
     { d_rgbbox_proc,   320, 200, 40,  30,  0, 0, 0,  0,      2,               0, nullptr,                       nullptr,         nullptr },
     { d_textbox_proc,  30,  30,  150, 16,  0, 0, 0,  0,      0,               0, (void*)"Color 1",              nullptr,         nullptr },
     { d_text_proc,     40,  70,  30,  16,  0, 0, 0,  0,      0,               0, (void*)"R =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  80,  70,  40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 0 * field_size, &group[0],       nullptr },
+    { d_rgbedit_proc,  80,  70,  40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 0 * field_size, &group[0],       nullptr },
     { d_text_proc,     130, 70,  30,  16,  0, 0, 0,  0,      0,               0, (void*)"V =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  170, 70,  40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 1 * field_size, &group[0],       nullptr },
+    { d_rgbedit_proc,  170, 70,  40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 1 * field_size, &group[0],       nullptr },
     { d_text_proc,     220, 70,  30,  16,  0, 0, 0,  0,      0,               0, (void*)"B =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  260, 70,  40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 2 * field_size, &group[0],       nullptr },
+    { d_rgbedit_proc,  260, 70,  40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 2 * field_size, &group[0],       nullptr },
     { d_textbox_proc,  30,  100, 150, 16,  0, 0, 0,  0,      0,               0, (void*)"Color 2",              nullptr,         nullptr },
     { d_text_proc,     40,  140, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"R =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  80,  140, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 3 * field_size, &group[1],       nullptr },
+    { d_rgbedit_proc,  80,  140, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 3 * field_size, &group[1],       nullptr },
     { d_text_proc,     130, 140, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"V =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  170, 140, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 4 * field_size, &group[1],       nullptr },
+    { d_rgbedit_proc,  170, 140, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 4 * field_size, &group[1],       nullptr },
     { d_text_proc,     220, 140, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"B =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  260, 140, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 5 * field_size, &group[1],       nullptr },
+    { d_rgbedit_proc,  260, 140, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 5 * field_size, &group[1],       nullptr },
     { d_textbox_proc,  30,  170, 150, 16,  0, 0, 0,  0,      0,               0, (void*)"Background",           nullptr,         nullptr },
     { d_text_proc,     40,  210, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"R =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  80,  210, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 6 * field_size, &group[2],       nullptr },
+    { d_rgbedit_proc,  80,  210, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 6 * field_size, &group[2],       nullptr },
     { d_text_proc,     130, 210, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"V =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  170, 210, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 7 * field_size, &group[2],       nullptr },
+    { d_rgbedit_proc,  170, 210, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 7 * field_size, &group[2],       nullptr },
     { d_text_proc,     220, 210, 30,  16,  0, 0, 0,  0,      0,               0, (void*)"B =",                  nullptr,         nullptr },
-    { d_rgbedit_proc,  260, 210, 40,  16,  0, 0, 0,  0,      component_chars, 0, color_string + 8 * field_size, &group[2],       nullptr },
+    { d_rgbedit_proc,  260, 210, 40,  16,  0, 0, 0,  0,      component_limit, 0, color_string + 8 * field_size, &group[2],       nullptr },
     { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,               0, nullptr,                       nullptr,         nullptr },
     { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,               0, nullptr,                       nullptr,         nullptr },
 };

@@ -96,26 +96,40 @@ namespace {
 constexpr int title_entry = 1;   // of every command dialog
 
 // The alert of a refused field under the dialog's title, the dialog still
-// on screen behind it.
+// on screen behind it: what is wrong with the text, then the field's rule.
 void refuse(const DIALOG* dialog, const number_field& field, verdict why)
 {
     const char* text = static_cast<const char*>(dialog[field.entry].dp);
+    const char* label = field.label;
     char line[256];
-    if (why == verdict::refused)
-        uszprintf(line, sizeof line, "%s cannot be %s.", field.label, text);
-    else if (!*text)
-        uszprintf(line, sizeof line, "%s is empty: it needs a number.", field.label);
-    else
-        uszprintf(line, sizeof line, "%s is not a number: %s", field.label, text);
+    switch (why) {
+    case verdict::not_a_number:
+        if (*text)
+            uszprintf(line, sizeof line, "%s is not a number: %s", label, text);
+        else
+            uszprintf(line, sizeof line, "%s is empty: it needs a number.", label);
+        break;
+    case verdict::not_whole: uszprintf(line, sizeof line, "%s = %s is not a whole number.", label, text); break;
+    case verdict::out_of_range: uszprintf(line, sizeof line, "%s = %s is out of range.", label, text); break;
+    case verdict::needs_complete: uszprintf(line, sizeof line, "%s = %s: decimals need complete mode.", label, text); break;
+    case verdict::unreachable: uszprintf(line, sizeof line, "%s = %s is never reached by the step.", label, text); break;
+    case verdict::too_long:
+        uszprintf(line, sizeof line, "%s takes at most %d characters.", label, dialog[field.entry].d1 - 1);
+        break;
+    case verdict::excluded:
+    case verdict::taken: uszprintf(line, sizeof line, "%s cannot be %s.", label, text); break;
+    }
     modal_alert(static_cast<const char*>(dialog[title_entry].dp), line, field.rule, "OK", nullptr, 0, 0);
 }
 
 // The first shown field whose text the field refuses, or null.
-const number_field* first_refused(DIALOG* dialog, const std::vector<number_field>& fields, verdict& why)
+const number_field* first_refused(DIALOG* dialog, const std::vector<number_field>& fields, const void* context,
+                                  verdict& why)
 {
     for (const number_field& field : fields) {
         const DIALOG& entry = dialog[field.entry];
-        why = field.judge(static_cast<const char*>(entry.dp));
+        const char* text = static_cast<const char*>(entry.dp);
+        why = ustrlen(text) >= entry.d1 ? verdict::too_long : field.judge(text, context);
         if (!(entry.flags & D_HIDDEN) && why != verdict::taken)
             return &field;
     }
@@ -124,12 +138,13 @@ const number_field* first_refused(DIALOG* dialog, const std::vector<number_field
 
 }
 
-int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, int (*run)(DIALOG*, int))
+int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, const void* context,
+                      int (*run)(DIALOG*, int))
 {
     for (int focus = -1;;) {
         const int exit = run(dialog, focus);
         verdict why;
-        const number_field* refused = exit == ok_entry ? first_refused(dialog, fields, why) : nullptr;
+        const number_field* refused = exit == ok_entry ? first_refused(dialog, fields, context, why) : nullptr;
         if (!refused)
             return exit;
         refuse(dialog, *refused, why);

@@ -1,5 +1,5 @@
 // Live exploration: keys that step the figure on screen, and the animation
-// of n with its settings dialog.
+// of n.
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -211,78 +211,4 @@ std::string asked_text(const figure_settings& shown, const figure_settings& want
     if (wanted.zoom != shown.zoom)
         add("zoom 1:" + std::to_string(wanted.zoom));
     return text.empty() ? text : text + " ";
-}
-
-// The Animate dialog: the step of n in the figure's mode, the frame rate and
-// an optional last n.
-namespace {
-constexpr int number_chars = 14, fps_chars = 2;
-char step_text[edit_buffer_size(number_chars)], fps_text[edit_buffer_size(fps_chars)],
-    last_text[edit_buffer_size(number_chars)];
-constexpr int step_entry = 5, fps_entry = 7, last_entry = 9;
-}
-
-DIALOG animate_dialog[] = {
-    /* proc            x    y    w    h    fg bg key flags   d1            d2 dp                         dp2      dp3 */
-    { d_box_proc,      0,   0,   320, 190, 0, 0, 0,  0,      0,            0, nullptr,                   nullptr, nullptr },
-    { d_textbox_proc,  0,   0,   320, 16,  0, 0, 0,  0,      0,            0, (void*)"Animation of n",   nullptr, nullptr },
-    { d_button_proc,   50,  155, 100, 20,  0, 0, 13, D_EXIT, 0,            0, (void*)"OK",               nullptr, nullptr },
-    { d_button_proc,   170, 155, 100, 20,  0, 0, 0,  D_EXIT, 0,            0, (void*)"Cancel",           nullptr, nullptr },
-    { d_text_proc,     30,  40,  110, 16,  0, 0, 0,  0,      0,            0, (void*)"step of n =",      nullptr, nullptr },
-    { d_edit_proc,     150, 40,  140, 16,  0, 0, 0,  0,      number_chars, 0, step_text,                 nullptr, nullptr },
-    { d_text_proc,     30,  70,  110, 16,  0, 0, 0,  0,      0,            0, (void*)"frames/s =",       nullptr, nullptr },
-    { d_edit_proc,     150, 70,  40,  16,  0, 0, 0,  0,      fps_chars,    0, fps_text,                  nullptr, nullptr },
-    { d_text_proc,     30,  100, 110, 16,  0, 0, 0,  0,      0,            0, (void*)"last n =",         nullptr, nullptr },
-    { d_edit_proc,     150, 100, 140, 16,  0, 0, 0,  0,      number_chars, 0, last_text,                 nullptr, nullptr },
-    { d_text_proc,     150, 120, 140, 16,  0, 0, 0,  0,      0,            0, (void*)"(empty: no end)",  nullptr, nullptr },
-    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                   nullptr, nullptr },
-    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                   nullptr, nullptr },
-};
-
-namespace {
-
-// The step is whole from a root, where n is.
-bool from_root_steps = false;
-
-verdict step_field(const char* text)
-{
-    return judge_decimal(text, [](double step) { return step != 0 && (!from_root_steps || whole_multiplier(step)); });
-}
-
-verdict fps_field(const char* text)
-{
-    return judge_decimal(text, [](double fps) { return whole_multiplier(fps) && fps >= 1 && fps <= 60; });
-}
-
-verdict last_field(const char* text)
-{
-    double last;
-    return !*text || read_decimal_number(text, last) ? verdict::taken : verdict::not_a_number;
-}
-
-const std::vector<number_field> animate_fields = {
-    {step_entry, "step of n", step_field, "The step is a number other than 0, such as 0.01 or -1, whole from a root."},
-    {fps_entry, "frames/s", fps_field, "The frames per second are a whole number from 1 to 60."},
-    {last_entry, "last n", last_field, "The last n is a number, such as 3.5, or empty for no end."},
-};
-
-}
-
-int animate_settings()
-{
-    from_root_steps = state.wanted.type & from_root;
-    animation& a = state.anim;
-    double& step = from_root_steps ? a.step_from_root : a.step_complete;
-    uszprintf(step_text, sizeof step_text, "%s", multiplier_text(step).c_str());
-    uszprintf(fps_text, sizeof fps_text, "%d", a.fps);
-    uszprintf(last_text, sizeof last_text, "%s", a.has_last ? multiplier_text(a.last).c_str() : "");
-    if (run_number_dialog(animate_dialog, animate_fields) == ok_entry) {
-        double fps;
-        read_decimal_number(step_text, step);
-        read_decimal_number(fps_text, fps);
-        a.fps = int(fps);
-        a.has_last = read_decimal_number(last_text, a.last);
-    }
-    redraw_main();
-    return D_O_K;
 }

@@ -155,7 +155,6 @@ void update_figure_commands();
 void redraw_main();                   // broadcast_dialog_message(MSG_DRAW, 0)
 // The text, cut in the middle to "..." when it is too wide for an alert.
 std::string fit_alert(const std::string& text);
-int read_number(const char* text);    // ustrtol base 10; no number reads as 0
 // Tells the user that the figure needs `bytes` of memory, more than the
 // machine has; the previous figure is kept.
 void report_out_of_memory(std::uint64_t bytes);
@@ -214,35 +213,65 @@ void stop_animation();
 bool animation_status(char* text, int size);
 
 // Number fields refuse what is not a number they take, each refusal in an
-// alert naming the field, and the dialog runs again as it was typed. Use:
-//   if (run_number_dialog(new_dialog, {{m_field, "m", positive_int, "m is 1 or more."}, ...}) == ok_entry)
-//   then read the fields' texts with read_number.
+// alert naming the field and the rule broken, and the dialog runs again as
+// it was typed. Use:
+//   if (run_number_dialog(new_dialog, {{m_field, "m", positive_int, "m is ..."}, ...}) == ok_entry)
+//   then read the fields' texts with read_number or read_decimal_number.
 #include <vector>
-enum class verdict { taken, not_a_number, refused };
+enum class verdict {
+    taken,
+    not_a_number,     // empty text included
+    not_whole,
+    out_of_range,
+    excluded,         // inside the range, yet not taken: a zoom of 0
+    needs_complete,   // decimals, which only complete mode takes
+    unreachable,      // a last n that the step never reaches
+    too_long,         // the text fills its field: what was typed may be cut
+};
 struct number_field {
     int entry;                          // of the dialog; its dp holds the text
     const char* label;                  // the field's name, as the dialog shows it
-    verdict (*judge)(const char* text);
-    const char* rule;                   // what the field takes, said when it refuses
+    // The verdict on a text, given the dialog's context.
+    verdict (*judge)(const char* text, const void* context);
+    const char* rule;                   // what the field takes, its range included
 };
 // Runs dialog until it is left other than by OK, or by OK with every shown
-// field's text taken; the exit index. run shows the dialog with the focus on
-// an entry (-1: none): after a refusal, on the refused field.
-int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields,
+// field's text taken; the exit index. The judges are given context. run shows
+// the dialog with the focus on an entry (-1: none): after a refusal, on the
+// refused field.
+int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, const void* context = nullptr,
                       int (*run)(DIALOG* dialog, int focus) = run_dialog);
+
+// The longest values of the fields: an int ("-2147483648") and n in its
+// shortest exact form ("-1.2345678901234567e-300").
+constexpr int int_chars = 11, multiplier_chars = 24;
+// An edit field's d1 for values of up to `chars` characters: one more, so
+// that a longer text typed fills the field, shows whole and is refused as
+// too long rather than cut to a shorter value and taken.
+constexpr int field_limit(int chars) { return chars + 1; }
+
+// The int a field's text was judged to be (read_number of "12.0" is 12);
+// 0 for none. Out of the int range it is the nearest int.
+int read_number(const char* text);
 // A whole number as typed: blanks, an optional sign, decimal digits, blanks.
 // False for any other text, empty text included. A number far outside the
 // int range comes out as far outside, never wrapped.
 bool read_whole_number(const char* text, long long& value);
-// A number with decimals as typed: blanks, parse_decimal's form, blanks.
+// A number with decimals as typed: blanks, parse_decimal's form with an
+// optional exponent ("1e300", as multiplier_text may write), blanks. Never
+// -0: a -0 typed reads as 0.
 bool read_decimal_number(const char* text, double& value);
-// The judge of a number with decimals that takes what `takes` takes.
-verdict judge_decimal(const char* text, bool (*takes)(double value));
+// The judge of a whole number from lo to hi, 0 excluded unless zero; the
+// forms of read_decimal_number are read too, "12.0" as 12.
+verdict judge_whole(const char* text, long long lo, long long hi, bool zero = true);
 // Judges of whole numbers: any int, from 0 to 255, other than 0, 1 or more.
-verdict any_int(const char* text);
-verdict colour_component(const char* text);
-verdict nonzero_int(const char* text);
-verdict positive_int(const char* text);
+verdict any_int(const char* text, const void* context = nullptr);
+verdict colour_component(const char* text, const void* context = nullptr);
+verdict nonzero_int(const char* text, const void* context = nullptr);
+verdict positive_int(const char* text, const void* context = nullptr);
+// The judge of n: a number of magnitude within the int range, whole when the
+// bool that `whole` points to is true (from a root).
+verdict judge_multiplier(const char* text, const void* whole);
 
 // The key of a menu item (its dp) in the main dialog: runs the item's
 // command unless the item is disabled.

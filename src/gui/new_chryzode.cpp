@@ -1,7 +1,5 @@
 // The New chryzode dialog, which sets the figure's parameters, and the
 // Rerender command.
-#include <climits>
-#include <cmath>
 #include <initializer_list>
 #include <vector>
 
@@ -11,8 +9,8 @@
 namespace {
 
 // n takes decimals; m, r and zoom whole numbers.
-constexpr int n_chars = 12, field_chars = 5;
-constexpr int slot_size = edit_buffer_size(n_chars);
+constexpr int n_limit = field_limit(multiplier_chars), int_limit = field_limit(int_chars);
+constexpr int slot_size = edit_buffer_size(n_limit);
 constexpr int n_slot = 0, m_slot = 1, r_slot = 2, zoom_slot = 3;
 
 // Entries of new_dialog.
@@ -25,29 +23,29 @@ constexpr int from_root_button = 14, complete_button = 15, on_the_fly_button = 1
 char new_string[4 * slot_size];
 
 DIALOG new_dialog[] = {
-    /* proc           x    y    w    h    fg bg key flags       d1           d2 dp                                  dp2      dp3 */
-    { d_box_proc,     0,   0,   400, 300, 0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
-    { d_textbox_proc, 0,   0,   400, 16,  0, 0, 0,  0,          0,           0, (void*)"New chryzode",              nullptr, nullptr },
-    { d_button_proc,  70,  260, 100, 20,  0, 0, 13, D_EXIT,     0,           0, (void*)"OK",                        nullptr, nullptr },
-    { d_button_proc,  230, 260, 100, 20,  0, 0, 0,  D_EXIT,     0,           0, (void*)"Cancel",                    nullptr, nullptr },
-    { d_text_proc,    30,  50,  30,  16,  0, 0, 0,  0,          0,           0, (void*)"n =",                       nullptr, nullptr },
-    { d_edit_proc,    90,  50,  100, 16,  0, 0, 0,  0,          n_chars,     0, new_string + n_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,    30,  100, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"m =",                       nullptr, nullptr },
-    { d_edit_proc,    90,  100, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + m_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,    30,  150, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"r =",                       nullptr, nullptr },
-    { d_edit_proc,    90,  150, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + r_slot * slot_size,    nullptr, nullptr },
-    { d_text_proc,    30,  200, 30,  16,  0, 0, 0,  0,          0,           0, (void*)"zoom =",                    nullptr, nullptr },
-    { d_edit_proc,    90,  200, 50,  16,  0, 0, 0,  0,          field_chars, 0, new_string + zoom_slot * slot_size, nullptr, nullptr },
-    { d_box_proc,     190, 40,  180, 90,  0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
-    { d_text_proc,    200, 50,  140, 16,  0, 0, 0,  0,          0,           0, (void*)"Computation mode :",        nullptr, nullptr },
-    { d_radio_proc,   210, 70,  100, 16,  0, 0, 0,  D_SELECTED, 1,           0, (void*)"From root",                 nullptr, nullptr },
-    { d_radio_proc,   210, 100, 100, 16,  0, 0, 0,  0,          1,           0, (void*)"Complete",                  nullptr, nullptr },
-    { d_box_proc,     190, 140, 180, 90,  0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
-    { d_text_proc,    200, 150, 140, 16,  0, 0, 0,  0,          0,           0, (void*)"Pts of intersection :",     nullptr, nullptr },
-    { d_radio_proc,   210, 170, 100, 16,  0, 0, 0,  D_SELECTED, 2,           0, (void*)"On the fly",                nullptr, nullptr },
-    { d_radio_proc,   210, 200, 100, 16,  0, 0, 0,  0,          2,           0, (void*)"Stored",                    nullptr, nullptr },
-    { d_yield_proc,   0,   0,   0,   0,   0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
-    { nullptr,        0,   0,   0,   0,   0, 0, 0,  0,          0,           0, nullptr,                            nullptr, nullptr },
+    /* proc           x    y    w    h    fg bg key flags       d1         d2 dp                                  dp2      dp3 */
+    { d_box_proc,     0,   0,   420, 320, 0, 0, 0,  0,          0,         0, nullptr,                            nullptr, nullptr },
+    { d_textbox_proc, 0,   0,   420, 16,  0, 0, 0,  0,          0,         0, (void*)"New chryzode",              nullptr, nullptr },
+    { d_button_proc,  80,  285, 100, 20,  0, 0, 13, D_EXIT,     0,         0, (void*)"OK",                        nullptr, nullptr },
+    { d_button_proc,  240, 285, 100, 20,  0, 0, 0,  D_EXIT,     0,         0, (void*)"Cancel",                    nullptr, nullptr },
+    { d_text_proc,    30,  40,  50,  16,  0, 0, 0,  0,          0,         0, (void*)"n =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  40,  216, 16,  0, 0, 0,  0,          n_limit,   0, new_string + n_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  100, 50,  16,  0, 0, 0,  0,          0,         0, (void*)"m =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  100, 112, 16,  0, 0, 0,  0,          int_limit, 0, new_string + m_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  150, 50,  16,  0, 0, 0,  0,          0,         0, (void*)"r =",                       nullptr, nullptr },
+    { d_edit_proc,    90,  150, 112, 16,  0, 0, 0,  0,          int_limit, 0, new_string + r_slot * slot_size,    nullptr, nullptr },
+    { d_text_proc,    30,  200, 50,  16,  0, 0, 0,  0,          0,         0, (void*)"zoom =",                    nullptr, nullptr },
+    { d_edit_proc,    90,  200, 112, 16,  0, 0, 0,  0,          int_limit, 0, new_string + zoom_slot * slot_size, nullptr, nullptr },
+    { d_box_proc,     220, 70,  180, 90,  0, 0, 0,  0,          0,         0, nullptr,                            nullptr, nullptr },
+    { d_text_proc,    230, 80,  160, 16,  0, 0, 0,  0,          0,         0, (void*)"Computation mode :",        nullptr, nullptr },
+    { d_radio_proc,   240, 100, 100, 16,  0, 0, 0,  D_SELECTED, 1,         0, (void*)"From root",                 nullptr, nullptr },
+    { d_radio_proc,   240, 130, 100, 16,  0, 0, 0,  0,          1,         0, (void*)"Complete",                  nullptr, nullptr },
+    { d_box_proc,     220, 170, 180, 90,  0, 0, 0,  0,          0,         0, nullptr,                            nullptr, nullptr },
+    { d_text_proc,    230, 180, 160, 16,  0, 0, 0,  0,          0,         0, (void*)"Pts of intersection :",     nullptr, nullptr },
+    { d_radio_proc,   240, 200, 100, 16,  0, 0, 0,  D_SELECTED, 2,         0, (void*)"On the fly",                nullptr, nullptr },
+    { d_radio_proc,   240, 230, 100, 16,  0, 0, 0,  0,          2,         0, (void*)"Stored",                    nullptr, nullptr },
+    { d_yield_proc,   0,   0,   0,   0,   0, 0, 0,  0,          0,         0, nullptr,                            nullptr, nullptr },
+    { nullptr,        0,   0,   0,   0,   0, 0, 0,  0,          0,         0, nullptr,                            nullptr, nullptr },
 };
 
 namespace {
@@ -117,19 +115,19 @@ int run_new_dialog(DIALOG* dialog, int focus)
     return shutdown_dialog(player);
 }
 
-// n has decimals only in complete mode, which the dialog shows.
-verdict multiplier_field(const char* text)
+// n has decimals only in complete mode, which the dialog shows: the
+// context is the "From root" button.
+verdict multiplier_field(const char* text, const void* from_root_button)
 {
-    return judge_decimal(text, [](double n) {
-        return selected(from_root_button) ? whole_multiplier(n) : std::fabs(n) <= double(INT_MAX);
-    });
+    const bool whole = static_cast<const DIALOG*>(from_root_button)->flags & D_SELECTED;
+    return judge_multiplier(text, &whole);
 }
 
 const std::vector<number_field> new_fields = {
-    {n_field, "n", multiplier_field, "n is a number such as 2 or 2.37, a whole number from a root."},
-    {m_field, "m", positive_int, "m, the number of points, is a whole number from 1."},
-    {r_field, "r", any_int, "r is a whole number."},
-    {zoom_field, "zoom", nonzero_int, "The zoom is a whole number other than 0."},
+    {n_field, "n", multiplier_field, "n is a number from -2147483647 to 2147483647, whole from a root."},
+    {m_field, "m", positive_int, "m, the number of points, is a whole number from 1 to 2147483647."},
+    {r_field, "r", any_int, "r is a whole number from -2147483648 to 2147483647."},
+    {zoom_field, "zoom", nonzero_int, "The zoom is a whole number from -2147483648 to 2147483647, not 0."},
 };
 
 // The figure typed, in the figure it changes.
@@ -149,7 +147,7 @@ int new_chryzode()
 {
     offer(state.has_refused ? state.refused : state.wanted);
     state.has_refused = false;
-    const int closed_by = run_number_dialog(new_dialog, new_fields, run_new_dialog);
+    const int closed_by = run_number_dialog(new_dialog, new_fields, &new_dialog[from_root_button], run_new_dialog);
     redraw_main();
     if (closed_by == ok_entry) {
         figure_settings f = state.wanted;

@@ -9,8 +9,8 @@
 namespace {
 
 constexpr int palette_list_entry = 5, scale_list_entry = 7, top_entry = 9;
-constexpr int top_chars = 11;
-char top_text[edit_buffer_size(top_chars)];
+constexpr int top_limit = field_limit(int_chars);
+char top_text[edit_buffer_size(top_limit)];
 
 const char* palette_row(int index, int* size)
 {
@@ -43,7 +43,7 @@ DIALOG palette_dialog[] = {
     { d_text_proc,     200, 30,  120, 16,  0, 0, 0,  0,      0,         0, (void*)"scale",                   nullptr, nullptr },
     { d_list_proc,     200, 46,  130, 60,  0, 0, 0,  0,      0,         0, (void*)scale_row,                 nullptr, nullptr },
     { d_text_proc,     30,  125, 160, 16,  0, 0, 0,  0,      0,         0, (void*)"largest count =",         nullptr, nullptr },
-    { d_edit_proc,     200, 125, 130, 16,  0, 0, 0,  0,      top_chars, 0, top_text,                         nullptr, nullptr },
+    { d_edit_proc,     200, 125, 130, 16,  0, 0, 0,  0,      top_limit, 0, top_text,                         nullptr, nullptr },
     { d_text_proc,     30,  150, 300, 16,  0, 0, 0,  0,      0,         0, (void*)"(linear and log; empty: the picture's own)", nullptr, nullptr },
     { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,         0, nullptr,                          nullptr, nullptr },
     { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,         0, nullptr,                          nullptr, nullptr },
@@ -51,13 +51,13 @@ DIALOG palette_dialog[] = {
 
 namespace {
 
-verdict top_field(const char* text)
+verdict top_field(const char* text, const void*)
 {
     return !*text ? verdict::taken : positive_int(text);
 }
 
 const std::vector<number_field> palette_fields = {
-    {top_entry, "largest count", top_field, "The largest count is a whole number of 1 or more, or empty."},
+    {top_entry, "largest count", top_field, "The largest count is a whole number from 1 to 2147483647, or empty."},
 };
 
 // The figure on screen, the one asked for and any asked later take the

@@ -8,44 +8,44 @@
 namespace {
 
 constexpr int number_entry = 5;  // of both dialogs
-// Zoom Out reaches every int, -2147483648 included.
-constexpr int zoom_chars = 11;
-constexpr int ratio_chars = 3;
+// Zoom Out reaches every int, -2147483648 included, and the ratio may be
+// any int but 0.
+constexpr int number_limit = field_limit(int_chars);
 
 }
 
 DIALOG zoom_value_dialog[] = {
-    /* proc            x    y    w    h    fg bg key flags   d1          d2 dp                      dp2      dp3 */
-    { d_box_proc,      0,   0,   300, 150, 0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
-    { d_textbox_proc,  0,   0,   300, 16,  0, 0, 0,  0,      0,          0, (void*)"Zoom value",    nullptr, nullptr },
-    { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,          0, (void*)"OK",            nullptr, nullptr },
-    { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,          0, (void*)"Cancel",        nullptr, nullptr },
-    { d_text_proc,     50,  50,  50,  16,  0, 0, 0,  0,      0,          0, (void*)"zoom =",        nullptr, nullptr },
-    { d_edit_proc,     110, 50,  100, 16,  0, 0, 0,  0,      zoom_chars, 0, nullptr,                nullptr, nullptr },
-    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
-    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,          0, nullptr,                nullptr, nullptr },
+    /* proc            x    y    w    h    fg bg key flags   d1            d2 dp                      dp2      dp3 */
+    { d_box_proc,      0,   0,   300, 150, 0, 0, 0,  0,      0,            0, nullptr,                nullptr, nullptr },
+    { d_textbox_proc,  0,   0,   300, 16,  0, 0, 0,  0,      0,            0, (void*)"Zoom value",    nullptr, nullptr },
+    { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,            0, (void*)"OK",            nullptr, nullptr },
+    { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,            0, (void*)"Cancel",        nullptr, nullptr },
+    { d_text_proc,     50,  50,  50,  16,  0, 0, 0,  0,      0,            0, (void*)"zoom =",        nullptr, nullptr },
+    { d_edit_proc,     110, 50,  112, 16,  0, 0, 0,  0,      number_limit, 0, nullptr,                nullptr, nullptr },
+    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                nullptr, nullptr },
+    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                nullptr, nullptr },
 };
 
 DIALOG zoom_ratio_dialog[] = {
-    /* proc            x    y    w    h    fg bg key flags   d1           d2 dp                              dp2      dp3 */
-    { d_box_proc,      0,   0,   300, 150, 0, 0, 0,  0,      0,           0, nullptr,                        nullptr, nullptr },
-    { d_textbox_proc,  0,   0,   300, 16,  0, 0, 0,  0,      0,           0, (void*)"Zoom in/zoom out ratio", nullptr, nullptr },
-    { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,           0, (void*)"OK",                    nullptr, nullptr },
-    { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,           0, (void*)"Cancel",                nullptr, nullptr },
-    { d_text_proc,     50,  50,  50,  16,  0, 0, 0,  0,      0,           0, (void*)"ratio =",               nullptr, nullptr },
-    { d_edit_proc,     110, 50,  70,  16,  0, 0, 0,  0,      ratio_chars, 0, nullptr,                        nullptr, nullptr },
-    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,           0, nullptr,                        nullptr, nullptr },
-    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,           0, nullptr,                        nullptr, nullptr },
+    /* proc            x    y    w    h    fg bg key flags   d1            d2 dp                              dp2      dp3 */
+    { d_box_proc,      0,   0,   300, 150, 0, 0, 0,  0,      0,            0, nullptr,                        nullptr, nullptr },
+    { d_textbox_proc,  0,   0,   300, 16,  0, 0, 0,  0,      0,            0, (void*)"Zoom in/zoom out ratio", nullptr, nullptr },
+    { d_button_proc,   30,  100, 100, 20,  0, 0, 13, D_EXIT, 0,            0, (void*)"OK",                    nullptr, nullptr },
+    { d_button_proc,   170, 100, 100, 20,  0, 0, 0,  D_EXIT, 0,            0, (void*)"Cancel",                nullptr, nullptr },
+    { d_text_proc,     50,  50,  50,  16,  0, 0, 0,  0,      0,            0, (void*)"ratio =",               nullptr, nullptr },
+    { d_edit_proc,     110, 50,  112, 16,  0, 0, 0,  0,      number_limit, 0, nullptr,                        nullptr, nullptr },
+    { d_yield_proc,    0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                        nullptr, nullptr },
+    { nullptr,         0,   0,   0,   0,   0, 0, 0,  0,      0,            0, nullptr,                        nullptr, nullptr },
 };
 
 namespace {
 
-// Runs a one-number dialog whose field offers value; text must hold
-// edit_buffer_size of the field's limit, which every value it is given fits.
-// True after OK with a number the field takes, then in value.
+// Runs a one-number dialog whose field offers value, whole; text must hold
+// edit_buffer_size(number_limit). True after OK with a number the field
+// takes, then in value.
 bool edit_number(DIALOG* dialog, char* text, int& value, const number_field& field)
 {
-    uszprintf(text, dialog[number_entry].d1 + 1, "%d", value);
+    uszprintf(text, edit_buffer_size(number_limit), "%d", value);
     dialog[number_entry].dp = text;
     if (run_number_dialog(dialog, {field}) != ok_entry)
         return false;
@@ -79,10 +79,11 @@ int zoom_normal()
 
 int zoom_change_value()
 {
-    char text[edit_buffer_size(zoom_chars)];
+    char text[edit_buffer_size(number_limit)];
     int zoom = state.wanted.zoom;
-    const bool typed = edit_number(zoom_value_dialog, text, zoom,
-                                   {number_entry, "zoom", nonzero_int, "The zoom is a whole number other than 0."});
+    const bool typed =
+        edit_number(zoom_value_dialog, text, zoom,
+                    {number_entry, "zoom", nonzero_int, "The zoom is a whole number from -2147483648 to 2147483647, not 0."});
     redraw_main();
     if (typed)
         apply_zoom(zoom);
@@ -91,10 +92,10 @@ int zoom_change_value()
 
 int zoom_change_ratio()
 {
-    char text[edit_buffer_size(ratio_chars)];
+    char text[edit_buffer_size(number_limit)];
     // Zoom In divides by the ratio.
     if (edit_number(zoom_ratio_dialog, text, state.zoom_ratio,
-                    {number_entry, "ratio", nonzero_int, "The ratio is a whole number other than 0."}))
+                    {number_entry, "ratio", nonzero_int, "The ratio is a whole number from -2147483648 to 2147483647, not 0."}))
         update_figure_commands();
     redraw_main();
     return D_O_K;
