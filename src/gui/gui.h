@@ -100,7 +100,11 @@ bool update_main_dialog();
 
 // Main dialog callbacks.
 int d_chryzode_proc(int msg, DIALOG* d, int c);
+// The menu bar: Allegro's, with Escape closing a menu opened with the mouse
+// at once, the bar included.
+int d_menubar_proc(int msg, DIALOG* d, int c);
 int hide();
+int help_keys();
 int about();
 int quit();
 // The window's close button: raises close_button_clicked, which every modal
@@ -109,6 +113,17 @@ void close_button_callback();
 void watch_close_button();     // closes Allegro's own loops once it is raised
 // Ends the program from inside any command, cleanly.
 [[noreturn]] void end_program();
+
+// Every key and mouse action of the main window, a line each: Help > Keys
+// and --help both list them from here.
+struct key_help {
+    const char* keys;
+    const char* action;
+};
+extern const key_help window_keys[];   // ended by {nullptr, nullptr}
+constexpr std::size_t key_column = 19;
+// The list as lines of text, each after indent, the actions in a column.
+std::string window_keys_text(const char* indent);
 
 // Commands.
 int new_chryzode();

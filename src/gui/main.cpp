@@ -12,15 +12,8 @@ const char usage[] =
     "of a multiplication on a circle. It needs an X display. With FILE, a picture\n"
     "Quorvane saved as PNG or a settings file, it starts on the figure FILE holds.\n"
     "\n"
-    "Keys in the window:\n"
-    "  Alt+F, Alt+C, Alt+Z, Alt+H  the File, Chryzode, Zoom and Help menus\n"
-    "  Ctrl+N, Ctrl+R  New chryzode, Rerender\n"
-    "  Ctrl+S, Ctrl+Q  Save image as, Quit\n"
-    "  Right, Left     n + 1, n - 1 (Shift: by 0.01 in complete mode)\n"
-    "  Up, Down        m + 1, m - 1 (Shift: by 100)\n"
-    "  Space           start, pause and resume the animation of n\n"
-    "  h               hide or show the menu bar and the status bar\n"
-    "  Escape          close a menu or a dialog; stop a computation or the animation\n"
+    "Keys in the window (Help > Keys):\n";
+const char usage_end[] =
     "\n"
     "quorvane-render draws the same pictures into files from the command line\n"
     "(quorvane-render --help).\n";
@@ -40,6 +33,8 @@ int main(int argc, char** argv)
     }
     if (argc == 2 && is(argv[1], "-h", "--help")) {
         std::fputs(usage, stdout);
+        std::fputs(window_keys_text("  ").c_str(), stdout);
+        std::fputs(usage_end, stdout);
         return 0;
     }
     figure_settings opened;

@@ -1,6 +1,7 @@
 // The main window: the chryzode view under a menu bar and a status bar, the
 // menus, and the program's start-up, main loop and shut-down.
 #include <cstdio>
+#include <utility>
 
 #include "chryzode.h"
 #include "ending.h"
@@ -41,6 +42,7 @@ MENU zoom_menu[] = {
 
 MENU help_menu[] = {
     /* text                            proc               child          flags       dp */
+    { (char*)"&Keys...",               help_keys,         nullptr,       0,          nullptr },
     { (char*)"&About...",              about,             nullptr,       0,          nullptr },
     { nullptr,                         nullptr,           nullptr,       0,          nullptr }
 };
@@ -61,7 +63,7 @@ DIALOG main_dialog[] = {
     /* proc             x  y    w    h   fg bg key  flags d1 d2 dp                             dp2      dp3 */
     { d_chryzode_proc,  0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
     { d_keyboard_proc,  0, 0,   0,   0,  0, 0, 'h', 0,    0, 0, (void*)hide,                   nullptr, nullptr },
-    { d_menu_proc,      0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,                     nullptr, nullptr },
+    { d_menubar_proc,   0, 0,   0,   0,  0, 0, 0,   0,    0, 0, main_menu,                     nullptr, nullptr },
     { d_textbox_proc,   0, 460, 640, 20, 0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
     { d_yield_proc,     0, 0,   0,   0,  0, 0, 0,   0,    0, 0, nullptr,                       nullptr, nullptr },
     { d_shortcut_proc,  0, 0,   0,   0,  0, 0, 14,  0,    0, 0, &chryzode_menu[new_item],      nullptr, nullptr },
@@ -99,6 +101,53 @@ bool open_window()
 
 }
 
+namespace {
+
+// Allegro keeps a menu bar open while the pointer rests on it, even once
+// Escape has closed the menu it dropped: the bar then takes the arrows meant
+// for the figure, and a menu clicked open needs a second Escape. So after
+// Escape a pointer on the bar counts as off it until it moves.
+std::atomic<bool> escaped{false};
+int (*pointer_y)();
+int (*other_key_hook)(int c, int* scancode);
+
+// Called by Allegro for every key, from its own thread.
+int note_escape(int c, int* scancode)
+{
+    if (*scancode == KEY_ESC)
+        escaped = true;
+    return other_key_hook ? other_key_hook(c, scancode) : c;
+}
+
+int pointer_y_off_bar()
+{
+    static bool parked = false;
+    static int parked_x, parked_y;
+    const int x = gui_mouse_x(), y = pointer_y();
+    const DIALOG& bar = main_dialog[menu_bar_entry];
+    if (escaped.exchange(false) && y >= bar.y && y < bar.y + bar.h) {
+        parked = true;
+        parked_x = x;
+        parked_y = y;
+    }
+    parked = parked && x == parked_x && y == parked_y;
+    return parked ? -1 : y;
+}
+
+}
+
+int d_menubar_proc(int msg, DIALOG* d, int c)
+{
+    if (msg == MSG_START) {
+        other_key_hook = std::exchange(keyboard_ucallback, note_escape);
+        pointer_y = std::exchange(gui_mouse_y, pointer_y_off_bar);
+    } else if (msg == MSG_END) {
+        keyboard_ucallback = other_key_hook;
+        gui_mouse_y = pointer_y;
+    }
+    return d_menu_proc(msg, d, c);
+}
+
 int d_chryzode_proc(int msg, DIALOG* d, int c)
 {
     if (msg == MSG_XCHAR &&
@@ -132,13 +181,6 @@ int hide()
     for (int i = menu_bar_entry; i <= yield_entry; ++i)
         main_dialog[i].flags ^= D_HIDDEN;
     redraw_main();
-    return D_O_K;
-}
-
-int about()
-{
-    modal_alert("Quorvane - A chryzode explorer", "version " QUORVANE_VERSION, "Chryzodes drawn by their crossings",
-          "OK", nullptr, 0, 0);
     return D_O_K;
 }
 

@@ -158,9 +158,9 @@ struct figure {
 // Entries of the New dialog: n 5, m 7, r 9, zoom 11; From root 14, Complete 15, On the fly 18, Stored 19.
 inline steps new_figure(const figure& f)
 {
-    const auto number = [](int entry, int value) { return fill(entry, 5, std::to_string(value).c_str()); };
+    const auto number = [](int entry, int value) { return fill(entry, 12, std::to_string(value).c_str()); };
     return open_dialog(KEY_C, 'n', "New chryzode") + push(f.type & from_root ? 14 : 15) + push(f.type & on_the_fly ? 18 : 19) +
-           fill(5, 12, multiplier_text(f.n).c_str()) + number(7, f.m) + number(11, f.zoom) +
+           fill(5, 25, multiplier_text(f.n).c_str()) + number(7, f.m) + number(11, f.zoom) +
            (f.type & from_root ? number(9, f.r) : steps{}) + steps{ok};
 }
 
