@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr int number_limit = field_limit(multiplier_chars), fps_limit = field_limit(2);   // "60"
+// The frame rate is whole, yet shows "25.5" whole to refuse it as such.
+constexpr int number_limit = field_limit(multiplier_chars), fps_limit = field_limit(4);
 char step_text[edit_buffer_size(number_limit)], fps_text[edit_buffer_size(fps_limit)],
     last_text[edit_buffer_size(number_limit)];
 constexpr int step_entry = 5, fps_entry = 7, last_entry = 9;
@@ -21,7 +22,7 @@ DIALOG animate_dialog[] = {
     { d_text_proc,     20,  40,  100, 16,  0, 0, 0,  0,      0,            0, (void*)"step of n =",      nullptr, nullptr },
     { d_edit_proc,     130, 40,  216, 16,  0, 0, 0,  0,      number_limit, 0, step_text,                 nullptr, nullptr },
     { d_text_proc,     20,  70,  100, 16,  0, 0, 0,  0,      0,            0, (void*)"frames/s =",       nullptr, nullptr },
-    { d_edit_proc,     130, 70,  40,  16,  0, 0, 0,  0,      fps_limit,    0, fps_text,                  nullptr, nullptr },
+    { d_edit_proc,     130, 70,  48,  16,  0, 0, 0,  0,      fps_limit,    0, fps_text,                  nullptr, nullptr },
     { d_text_proc,     20,  100, 100, 16,  0, 0, 0,  0,      0,            0, (void*)"last n =",         nullptr, nullptr },
     { d_edit_proc,     130, 100, 216, 16,  0, 0, 0,  0,      number_limit, 0, last_text,                 nullptr, nullptr },
     { d_text_proc,     130, 120, 140, 16,  0, 0, 0,  0,      0,            0, (void*)"(empty: no end)",  nullptr, nullptr },

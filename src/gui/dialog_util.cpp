@@ -129,7 +129,11 @@ const number_field* first_refused(DIALOG* dialog, const std::vector<number_field
     for (const number_field& field : fields) {
         const DIALOG& entry = dialog[field.entry];
         const char* text = static_cast<const char*>(entry.dp);
-        why = ustrlen(text) >= entry.d1 ? verdict::too_long : field.judge(text, context);
+        why = field.judge(text, context);
+        // A full field may hold the start of a longer text: whatever it
+        // holds, it is not taken.
+        if (why == verdict::taken && ustrlen(text) >= entry.d1)
+            why = verdict::too_long;
         if (!(entry.flags & D_HIDDEN) && why != verdict::taken)
             return &field;
     }

@@ -241,7 +241,7 @@ enum class verdict {
     excluded,         // inside the range, yet not taken: a zoom of 0
     needs_complete,   // decimals, which only complete mode takes
     unreachable,      // a last n that the step never reaches
-    too_long,         // the text fills its field: what was typed may be cut
+    too_long,         // a text taken, but filling its field: what was typed may be cut
 };
 struct number_field {
     int entry;                          // of the dialog; its dp holds the text
@@ -261,8 +261,8 @@ int run_number_dialog(DIALOG* dialog, const std::vector<number_field>& fields, c
 // shortest exact form ("-1.2345678901234567e-300").
 constexpr int int_chars = 11, multiplier_chars = 24;
 // An edit field's d1 for values of up to `chars` characters: one more, so
-// that a longer text typed fills the field, shows whole and is refused as
-// too long rather than cut to a shorter value and taken.
+// that a longer text typed fills the field and is refused, by its judge or
+// as too long, rather than cut to a shorter value and taken.
 constexpr int field_limit(int chars) { return chars + 1; }
 
 // The int a field's text was judged to be (read_number of "12.0" is 12);

@@ -82,7 +82,7 @@ TEST_F(gui, new_chryzode)
         {"-3 301 1 3 complete fly", push(14) + fill(9, 5, "1500") + fill(11, 5, "1") + fill(7, 5, "1499") + push(19),
          "-3 1499 1500 1 root stored r", {ok}, "", root_figure, root, stored_menus},
         {"-3 1499 1500 1 root stored r", fill(5, 12, "5.5") + fill(7, 5, "0"), "5.5 0 1500 1 root stored r", {ok},
-         "New chryzode\nn cannot be 5.5.\nn is a number such as 2 or 2.37, a whole number from a root.", root_figure, root, stored_menus},
+         "New chryzode\nn = 5.5: decimals need complete mode.\nn is a number from -2147483647 to 2147483647, whole from a root.", root_figure, root, stored_menus},
         {"-3 1499 1500 1 root stored r", fill(5, 12, "5") + fill(7, 5, "99999") + push(15), "5 99999 1500 1 complete stored", {ok}, large,
          root_figure, root, stored_menus},
         {"5 99999 1500 1 complete stored", fill(7, 5, "3001"), "5 3001 1500 1 complete stored", {ok},   // its list refused
@@ -462,11 +462,11 @@ TEST_F(gui, keys_step_the_figure)
 TEST_F(gui, animation)
 {
     const auto animate = [](const char* step, const char* last) {
-        return open_dialog(KEY_C, 'a', "Animation of n") + fill(5, 14, step) + fill(7, 2, "5") + fill(9, 14, last) + steps{ok};
+        return open_dialog(KEY_C, 'a', "Animation of n") + fill(5, 25, step) + fill(7, 3, "5") + fill(9, 25, last) + steps{ok};
     };
     std::string alert;   // the step is whole from a root, the first figure's mode
     ASSERT_TRUE(typed(animate("0.5", "") + note_alert(alert) + steps{when([] { return dialog_title() != ""; }), keystroke(27)}));
-    EXPECT_EQ(alert.substr(0, alert.find('\n', 16)), "Animation of n\nstep of n cannot be 0.5.");
+    EXPECT_EQ(alert.substr(0, alert.find('\n', 16)), "Animation of n\nstep of n = 0.5: decimals need complete mode.");
     ASSERT_TRUE(typed(new_figure({2, 1499, 0, on_the_fly, 1}) + steps{keystroke(' ')}));
     ASSERT_TRUE(run_main_until([] { return state.shown.n >= 2.05; }));
     EXPECT_EQ(status_line().rfind("Animating n=2.0", 0), 0u) << status_line();

@@ -1,6 +1,9 @@
 // Colors, the zoom dialogs, Save and the menu shortcuts, typed as a user would:
 // one table of inputs and outcomes per dialog.
+#include <climits>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "harness.h"
@@ -41,13 +44,13 @@ TEST_F(shell, colors)
     } table[] = {
         {"255 0 0 255 255 0 0 0 0", fill(9, 3, "10") + fill(11, 3, "20") + fill(13, 3, "30"), {10, 20, 30}, "", "",
          push(3), {255, 0, 0, 255, 255, 0, 0, 0, 0}},
-        {"255 0 0 255 255 0 0 0 0", fill(9, 3, "999") + fill(27, 3, "7"), {-1}, "Color 1 R cannot be 999.", "999",
+        {"255 0 0 255 255 0 0 0 0", fill(9, 3, "999") + fill(27, 3, "7"), {-1}, "Color 1 R = 999 is out of range.", "999",
          fill(9, 3, "0") + steps{ok}, {0, 0, 0, 255, 255, 0, 0, 0, 7}},
         {"0 0 0 255 255 0 0 0 7", fill(18, 3, "x1"), {0, 0, 0}, "Color 2 V is not a number: x1", "x1", {escape},
          {0, 0, 0, 255, 255, 0, 0, 0, 7}},
         {"0 0 0 255 255 0 0 0 7", fill(25, 3, ""), {0, 0, 0}, "Background V is empty: it needs a number.", "",
          fill(25, 3, "9") + steps{ok}, {0, 0, 0, 255, 255, 0, 0, 9, 7}},
-        {"0 0 0 255 255 0 0 9 7", fill(13, 3, "-1"), {-1}, "Color 1 B cannot be -1.", "-1", push(3),
+        {"0 0 0 255 255 0 0 9 7", fill(13, 3, "-1"), {-1}, "Color 1 B = -1 is out of range.", "-1", push(3),
          {0, 0, 0, 255, 255, 0, 0, 9, 7}},
     };
     const figure f{2, 301, 0, on_the_fly, 1};
@@ -106,7 +109,9 @@ TEST_F(shell, zoom_dialogs)
     } table[] = {
         {'v', "12abc", "zoom is not a number: 12abc", fill(5, 11, "12") + steps{ok}, 12, 2},
         {'v', "0", "zoom cannot be 0.", push(3), 12, 2},
-        {'v', "99999999999", "zoom cannot be 99999999999.", {escape}, 12, 2},
+        {'v', "99999999999", "zoom = 99999999999 is out of range.", {escape}, 12, 2},
+        {'v', "1e300", "zoom = 1e300 is out of range.", {escape}, 12, 2},
+        {'v', "0.5", "zoom = 0.5 is not a whole number.", {escape}, 12, 2},
         {'v', " -4 ", "", {}, -4, 2},
         {'r', "0", "ratio cannot be 0.", fill(5, 3, "-3") + steps{ok}, -4, -3},
         {'r', "", "ratio is empty: it needs a number.", {escape}, -4, -3},
@@ -120,10 +125,92 @@ TEST_F(shell, zoom_dialogs)
         ASSERT_TRUE(typed(open_dialog(KEY_Z, row.dialog, title.c_str()) + fill(5, 11, row.typed) + steps{ok} +
                           (row.refusal.empty() ? steps{} : refused(alert, kept, title, row.mend))));
         EXPECT_EQ(alert + "|" + kept, row.refusal.empty() ? "|"
-                                      : title + "\n" + row.refusal + "\n" + rule + " a whole number other than 0.|" + row.typed);
+                                      : title + "\n" + row.refusal + "\n" + rule + " a whole number from -2147483648 to 2147483647, not 0.|" + row.typed);
         EXPECT_EQ(std::to_string(state.shown.zoom) + " " + std::to_string(state.zoom_ratio),
                   std::to_string(row.zoom) + " " + std::to_string(row.ratio));
     }
+}
+
+// Every number field holds its longest value, sign included: offered whole,
+// typed whole and then taken (offered again as typed) or refused with the
+// rule broken, never cut to a shorter value.
+TEST_F(shell, number_fields)
+{
+    const double tiny = -1.2345678901234567e-300;
+    const std::string longest = multiplier_text(tiny);   // n's longest shortest form
+    ASSERT_EQ(longest.size(), 24u);
+    const struct {
+        char menu, item;   // Alt+menu, then the item's letter
+        int entry, limit;  // the field and its limit, d1
+        std::function<void()> set;   // what the dialog then offers
+        std::string offered, typed, refusal;   // line 2 of the alert, "" when taken
+    } table[] = {
+        {'c', 'n', 7, 12, [] { state.wanted.m = 100199; }, "100199", "100000", ""},
+        {'c', 'n', 11, 12, [] { state.wanted.zoom = INT_MIN; }, "-2147483648", "-2147483648", ""},
+        {'c', 'n', 9, 12, [] { state.wanted.r = INT_MIN; }, "-2147483648", "2147483647", ""},
+        {'c', 'n', 7, 12, [] {}, "", "21474836470", "m = 21474836470 is out of range."},
+        {'c', 'n', 7, 12, [] {}, "", "0000000000010", "m takes at most 11 characters."},
+        {'c', 'n', 5, 25, [] {}, "", "2.37", "n = 2.37: decimals need complete mode."},
+        {'c', 'n', 5, 25, [] {}, "", "1e300", "n = 1e300 is out of range."},
+        {'c', 'n', 5, 25, [=] { state.wanted = {tiny, 301, 0, 0, 1}; }, longest, "-0", ""},
+        {'c', 'n', 5, 25, [] {}, "0", longest, ""},
+        {'z', 'v', 5, 12, [] { state.wanted.zoom = INT_MIN; }, "-2147483648", "-2147483648", ""},
+        {'z', 'r', 5, 12, [] {}, "2", "-2147483648", ""},
+        {'c', 'c', 9, 4, [] {}, "255", "2550", "Color 1 R = 2550 is out of range."},
+        {'c', 'a', 7, 5, [] {}, "25", "120", "frames/s = 120 is out of range."},
+        {'c', 'a', 7, 5, [] {}, "25", "25.5", "frames/s = 25.5 is not a whole number."},
+        {'c', 'a', 5, 25, [=] { state.anim.step_complete = tiny; }, longest, "0.5", ""},
+        {'c', 'a', 9, 25, [] { state.wanted.n = 14; }, "", "10", "last n = 10 is never reached by the step."},
+        {'c', 'a', 9, 25, [] {}, "", longest, "last n = " + longest + " is never reached by the step."},
+    };
+    ASSERT_TRUE(typed(new_figure({1, 301, 1, from_root, 1})));   // stored: every zoom command offered
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.typed);
+        const int bar = row.menu == 'c' ? KEY_C : KEY_Z;
+        const auto field = [&] { return field_text(row.entry); };
+        const std::string title = std::map<char, std::string>{{'n', "New chryzode"}, {'v', "Zoom value"},
+            {'r', "Zoom in/zoom out ratio"}, {'c', "Chryzode colors"}, {'a', "Animation of n"}}.at(row.item);
+        std::string offered, shown, alert, kept, again;
+        bool fits = false;
+        row.set();
+        steps s = menu(bar, row.item) + steps{is_open(title), now([&] {
+                      offered = field();
+                      fits = active_dialog[row.entry].d1 == row.limit && active_dialog[0].w <= SCREEN_W &&
+                             text_length(font, std::string(row.limit + 1, '0').c_str()) <= active_dialog[row.entry].w;
+                  })} + fill(row.entry, 25, row.typed.c_str()) + steps{now([&] { shown = field(); }), ok};
+        if (!row.refusal.empty())
+            s = s + refused(alert, kept, title, {escape});
+        else
+            s = s + menu(bar, row.item) + steps{is_open(title), now([&] { again = field(); }), escape};
+        ASSERT_TRUE(typed(s));
+        EXPECT_TRUE(fits) << "the field holds " << row.limit << " characters and shows them";
+        EXPECT_EQ(row.offered.empty() ? "" : offered, row.offered);
+        EXPECT_EQ(shown, row.typed.substr(0, row.limit));
+        EXPECT_EQ(alert.substr(0, alert.find('\n', title.size() + 1)), row.refusal.empty() ? "" : title + "\n" + row.refusal);
+        EXPECT_EQ(row.refusal.empty() ? again : kept, row.refusal.empty() && row.typed == "-0" ? "0" : shown);
+    }
+}
+
+// A menu clicked open closes with one Escape, its bar too, though the
+// pointer rests on the bar: the next key steps the figure.
+TEST_F(shell, escape_closes_a_clicked_menu)
+{
+    static bool pressed = false;
+    ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1})));
+    gui_mouse_b = [] { return typist::mouse_b() | int(pressed); };
+    position_mouse(12, 4);   // on File
+    int passes = 0;
+    ASSERT_TRUE(typed({now([] { pressed = true; }), when([&] { return ++passes > 10; }), now([] { pressed = false; }),
+                       // Menus close within a few passes, far sooner than a person types the next key.
+                       when([&] { return ++passes > 30; }), escape, when([&] { return ++passes > 40; }), press(KEY_RIGHT),
+                       when([] { return state.wanted.n == 3; })}));
+    // Help > Keys fits the window, its list whole, with no scroll bar.
+    ASSERT_TRUE(typed(menu(KEY_H, 'k') + steps{is_open("Keys"), now([] {
+                          const DIALOG &box = active_dialog[0], &list = active_dialog[3];
+                          EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.w <= SCREEN_W && box.y + box.h <= SCREEN_H);
+                          EXPECT_GE((list.h - 8) / text_height(font), list.d1);
+                          EXPECT_EQ(static_cast<const char*>(list.dp), window_keys_text(""));
+                      }), ok}));
 }
 
 TEST_F(shell, save)
