@@ -599,7 +599,7 @@ TEST_F(gui, held_key)
         named += status_line().find("-> n=" + multiplier_text(state.wanted.n) + " (computing") != std::string::npos;
         return false;
     }, 2);
-    EXPECT_GE(figures, 3) << "m=" << m;
+    EXPECT_GE(figures, 2) << "m=" << m;   // none at all before; four on an idle machine
     EXPECT_GT(named, 0);
     EXPECT_TRUE(menu_bar_on_screen());
 }
