@@ -183,7 +183,7 @@ hit_map::~hit_map()
 
 hit_map::hit_map(hit_map&& other) noexcept
     : columns(std::exchange(other.columns, nullptr)), w(std::exchange(other.w, 0)), h(std::exchange(other.h, 0)),
-      zoom(other.zoom)
+      zoom(other.zoom), magnify(other.magnify), cx(other.cx), cy(other.cy)
 {
 }
 
@@ -195,6 +195,9 @@ hit_map& hit_map::operator=(hit_map&& other) noexcept
         w = std::exchange(other.w, 0);
         h = std::exchange(other.h, 0);
         zoom = other.zoom;
+        magnify = other.magnify;
+        cx = other.cx;
+        cy = other.cy;
     }
     return *this;
 }
@@ -212,7 +215,7 @@ int depth_of(BITMAP* bmp) { return bmp ? bitmap_color_depth(bmp) : 32; }
 }
 
 Cchryzode::Cchryzode(BITMAP* bmp)
-    : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1),
+    : bmp(bmp), n(0), m(0), r(0), type(0), zoom(1), magnify(1), cx(0), cy(0),
       fg1(makecol_depth(depth_of(bmp), config::fg1[0], config::fg1[1], config::fg1[2])),
       fg2(makecol_depth(depth_of(bmp), config::fg2[0], config::fg2[1], config::fg2[2])),
       bg(makecol_depth(depth_of(bmp), config::bg[0], config::bg[1], config::bg[2])),
@@ -270,6 +273,15 @@ void Cchryzode::set_colour_map(palette_kind palette, scale_kind scale, int scale
 
 void Cchryzode::set_zoom(int zoom) { this->zoom = zoom; }
 
+void Cchryzode::set_view(double magnify, double cx, double cy)
+{
+    this->magnify = magnify;
+    this->cx = cx;
+    this->cy = cy;
+}
+
+pixel_map Cchryzode::mapping() const { return pixel_map(width, height, zoom, magnify, cx, cy); }
+
 void Cchryzode::set_fast(bool fast) { this->fast = fast; }
 
 std::int64_t Cchryzode::pairs() const
@@ -325,10 +337,12 @@ hit_map Cchryzode::take_map()
     if (spare && spare.width() == width && spare.height() == height) {
         hit_map map = std::move(spare);
         map.clear();
-        map.set_zoom(zoom);
+        map.set_view(zoom, magnify, cx, cy);
         return map;
     }
-    return hit_map(width, height, zoom);
+    hit_map map(width, height, zoom);
+    map.set_view(zoom, magnify, cx, cy);
+    return map;
 }
 
 void Cchryzode::keep_counts(hit_map counts)
@@ -367,7 +381,7 @@ bool Cchryzode::calcul()
         const int chords = int(f.from.size());
         pairs_planned = pair_count(chords);
         const work_watch watch{&pairs_done, &cancel_requested};
-        const pixel_map map(width, height, zoom);
+        const pixel_map map = mapping();
         new_map = take_map();
         bool done;
         if (type & on_the_fly) {
@@ -420,7 +434,7 @@ bool Cchryzode::count_list()
     try {
         hit_map map = take_map();
         const work_watch watch{nullptr, &cancel_requested};
-        const pixel_map to_pixels(width, height, zoom);
+        const pixel_map to_pixels = mapping();
         if (!(fast ? fast::count_points : scalar::count_points)(inters, inters ? pairs() : 0, to_pixels, map.get(),
                                                                 watch))
             return false;
@@ -434,7 +448,7 @@ bool Cchryzode::count_list()
 bool Cchryzode::compute()
 {
     if (list_matches())
-        return hits.fits(width, height, zoom) || count_list();
+        return hits.fits(width, height, zoom, magnify, cx, cy) || count_list();
     return calcul();
 }
 
@@ -445,9 +459,9 @@ void Cchryzode::status(char* text) const
 
 bool Cchryzode::render()
 {
-    // Only a redraw of a stored list at another zoom or size is left
+    // Only a redraw of a stored list at another zoom, view or size is left
     // without its counts.
-    if (!(type & on_the_fly) && !hits.fits(bmp->w, bmp->h, zoom) && !count_list())
+    if (!(type & on_the_fly) && !hits.fits(bmp->w, bmp->h, zoom, magnify, cx, cy) && !count_list())
         return false;
     // A map made for another bitmap size has nothing to say about this one.
     const bool sized = hits && hits.width() == bmp->w && hits.height() == bmp->h;

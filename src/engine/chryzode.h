@@ -8,6 +8,7 @@
 #include <allegro.h>
 
 #include "cpoint.h"
+#include "pixel_map.h"
 #include "settings.h"
 
 // Intersection counts per pixel of a w x h bitmap at a zoom, indexed
@@ -25,14 +26,26 @@ public:
     int** get() const { return columns; }
     int width() const { return w; }
     int height() const { return h; }
-    bool fits(int w, int h, int zoom) const { return columns && this->w == w && this->h == h && this->zoom == zoom; }
-    void set_zoom(int zoom) { this->zoom = zoom; }
+    // Whether these are the counts of a w x h bitmap at this zoom and view.
+    bool fits(int w, int h, int zoom, double magnify, double cx, double cy) const
+    {
+        return columns && this->w == w && this->h == h && this->zoom == zoom && this->magnify == magnify &&
+               this->cx == cx && this->cy == cy;
+    }
+    void set_view(int zoom, double magnify, double cx, double cy)
+    {
+        this->zoom = zoom;
+        this->magnify = magnify;
+        this->cx = cx;
+        this->cy = cy;
+    }
     std::uint64_t bytes() const;
     void clear();
 
 private:
     int** columns = nullptr;
     int w = 0, h = 0, zoom = 0;
+    double magnify = 1, cx = 0, cy = 0;
 };
 
 class Cchryzode {
@@ -41,6 +54,9 @@ public:
     double n;         // a whole number in from-root mode
     int m, r, type;
     int zoom;
+    // The view: magnified `magnify` times about (cx, cy), in the crossings'
+    // own coordinates. A stored list keeps every crossing whatever the view.
+    double magnify, cx, cy;
     int fg1, fg2, bg;  // colours in the depth of bmp
     // The picture size the counts are made for: the bitmap's, or set alone
     // on a model that only counts and has no bitmap.
@@ -82,6 +98,8 @@ public:
     void set_colors(int fg1, int fg2, int bg);
     void set_colour_map(palette_kind palette, scale_kind scale, int scale_max);
     void set_zoom(int zoom);
+    // Any view that view_valid (settings.h) admits; computes nothing.
+    void set_view(double magnify, double cx, double cy);
     void set_fast(bool fast);
 
     // Computes points, chords and intersections, and counts them into the
@@ -89,7 +107,8 @@ public:
     // cancelled; the model is then exactly as before the call.
     bool calcul();
     // Makes the hit map of the current parameters, zoom and bitmap size:
-    // counts the stored list again when only the zoom or the size changed,
+    // counts the stored list again when only the zoom, the view or the size
+    // changed,
     // else calcul. Calls no Allegro function, so it may run on any thread.
     bool compute();
     // Memory the next calcul and render need at most, in bytes (saturating).
@@ -123,6 +142,7 @@ public:
     std::int64_t planned_pairs() const;
 
 private:
+    pixel_map mapping() const;
     bool list_matches() const;
     bool count_list();
     hit_map take_map();

@@ -120,7 +120,8 @@ template <bool by_inverse>
 class mapper {
 public:
     explicit mapper(const grid& g)
-        : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), scale(hn::Set(df, g.map.scale)),
+        : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), ox(hn::Set(df, g.map.ox)), oy(hn::Set(df, g.map.oy)),
+          scale(hn::Set(df, g.map.scale)),
           divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
           width(hn::Set(du, std::uint32_t(g.map.w))), height(hn::Set(du, std::uint32_t(g.map.h)))
     {
@@ -128,8 +129,8 @@ public:
 
     HWY_INLINE std::size_t collect(VF x, VF y, MF valid, std::uint32_t* out) const
     {
-        const auto px = truncated(hn::Add(cx, scaled(x)));
-        const auto py = truncated(hn::Add(cy, scaled(y)));
+        const auto px = truncated(hn::Add(cx, scaled(hn::Sub(x, ox))));
+        const auto py = truncated(hn::Add(cy, scaled(hn::Sub(y, oy))));
         const auto inside =
             hn::And(hn::RebindMask(du, valid), hn::And(hn::Lt(px, width), hn::Lt(py, height)));
         // Most vectors of a large figure have no lane inside.
@@ -152,7 +153,7 @@ private:
 
     const DF df;
     const DU du;
-    const VF cx, cy, scale, divisor, scale_inverse;
+    const VF cx, cy, ox, oy, scale, divisor, scale_inverse;
     const hn::Vec<DU> width, height;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cfloat>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -64,6 +65,7 @@ void set_parameters(Cchryzode& model, const figure_settings& f)
 {
     model.set(f.n, f.m, f.r, f.type);
     model.set_zoom(f.zoom);
+    model.set_view(f.magnify, f.cx, f.cy);
 }
 
 void set_figure(Cchryzode& model, const figure_settings& f)
@@ -72,6 +74,24 @@ void set_figure(Cchryzode& model, const figure_settings& f)
     const int depth = bitmap_color_depth(model.bmp);
     model.set_colors(colour(depth, f.fg1), colour(depth, f.fg2), colour(depth, f.bg));
     model.set_colour_map(f.palette, f.scale, f.scale_max);
+}
+
+bool view_valid(double magnify, double cx, double cy)
+{
+    const auto in_float_range = [](double v) { return std::fabs(v) <= double(FLT_MAX); };
+    return magnify >= min_magnify && magnify <= max_magnify && in_float_range(cx) && in_float_range(cy);
+}
+
+std::string view_text(double magnify, double cx, double cy)
+{
+    if (magnify == 1 && cx == 0 && cy == 0)
+        return "";
+    // Fixed notation, as a decimal field reads it back; + 0.0 turns -0 into 0.
+    const auto text = [](double v) {
+        char digits[400];
+        return std::string(digits, std::to_chars(digits, digits + sizeof digits, v + 0.0, std::chars_format::fixed).ptr);
+    };
+    return "; x" + text(magnify) + " at (" + text(cx) + ", " + text(cy) + ")";
 }
 
 void write_status(char* text, int size, double n, int m, int r, int type, int zoom)
@@ -148,11 +168,4 @@ std::string duration_text(double seconds)
     else
         std::snprintf(text, sizeof text, "%.0f days", std::round(minutes / (24 * 60)));
     return text;
-}
-
-std::string view_text(double magnify, double cx, double cy)
-{
-    if (magnify == 1 && cx == 0 && cy == 0)
-        return "";
-    return "; x" + multiplier_text(magnify) + " at (" + multiplier_text(cx + 0.0) + ", " + multiplier_text(cy + 0.0) + ")";
 }

@@ -67,6 +67,9 @@ void set_figure(Cchryzode& model, const figure_settings& figure);
 // The magnifications a view may have: past the largest, the crossings'
 // single-precision coordinates are coarser than a pixel.
 constexpr double min_magnify = 1, max_magnify = 100000;
+// Whether a view can be drawn: min_magnify <= magnify <= max_magnify, and a
+// centre of two finite numbers within single precision's range.
+bool view_valid(double magnify, double cx, double cy);
 // The view as the status line adds it to the figure's text: "" at
 // magnification 1 about (0, 0), else "; x2.44140625 at (0.30078125,
 // -0.1953125)", each number in its shortest exact form, never -0.
