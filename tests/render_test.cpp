@@ -70,6 +70,14 @@ figure_settings coloured(figure_settings f, palette_kind palette, scale_kind sca
     return f;
 }
 
+figure_settings viewed(figure_settings f, double magnify, double x, double y)
+{
+    f.magnify = magnify;
+    f.cx = x;
+    f.cy = y;
+    return f;
+}
+
 // The engine's pictures, whatever the options that lead to them: any r by
 // its residue as in the New dialog, m = 1 with the default r, decimals.
 TEST_F(Render, Pictures)
@@ -90,6 +98,8 @@ TEST_F(Render, Pictures)
          coloured({2, 301}, palette_kind::magma, scale_kind::log, 20)},
         {"-m 301 --complete --scale eq_hist --palette plasma",
          coloured({2, 301, 1, on_the_fly}, palette_kind::plasma, scale_kind::eq_hist)},
+        {"-n 2.37 -m 301 --complete --magnify 2.5 --center 0.3,-0.25", viewed({2.37, 301, 1, on_the_fly}, 2.5, 0.3, -0.25)},
+        {"-n 3 -m 401 -r 1 --stored --zoom 2 --magnify 7 --center -.5,0.125", viewed({3, 401, 1, from_root, 2}, 7, -0.5, 0.125)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(drawn(std::string(c.options) + " --size 64x48"), picture(c.f)) << c.options;
@@ -139,6 +149,9 @@ TEST_F(Render, Refusals)
           "-o f%d.png --frames 1:3:-1", "-o f%d.png --frames 3:1:1", "-o f.mp4", "--fps 5 -o f.png",
           "--frames 1:3 -o f.gif --fps 0", "--frames 1:3 -o f.webm --format png", "--print-settings --frames 1:3",
           "--palette grey -o p.png", "--scale cbrt -o p.png", "--scale log --scale-max 0 -o p.png", "--scale-max 9 -o p.png"})
+          "-o v.png --magnify 0.99", "-o v.png --magnify 100000.5", "-o v.png --magnify 1e3", "-o v.png --center 1",
+          "-o v.png --center 0.5,x", "-o v.png --center 1,2,3", "-o v.png --center inf,0",
+          "-o v.png --center 0,-340282356779733661637539395458142568448"})
         EXPECT_EQ(run(std::string(options) + " -q"), 2) << options;
     EXPECT_EQ(shell("[ \"$(ls -A)\" = errors ]"), 0);
 }
@@ -330,7 +343,9 @@ TEST_F(Render, Ends)
           "-n -2147483647 -m 11 --complete --zoom -2147483648 -o p.png",
           "-m 7 --complete --frames -2147483647:2147483647:2147483647 -o f%d.png",
           "-m 7 --frames 2147483646:2147483647 -o g%d.png",
-          "-m 7 --complete --frames 0.000000001:2147483647:1073741823.5 -o i%d.png"}) {
+          "-m 7 --complete --frames 0.000000001:2147483647:1073741823.5 -o i%d.png",
+          "-m 301 --magnify 100000 --center 340282346638528859811704183484516925440,-340282346638528859811704183484516925440 -o p.png",
+          "-m 301 --complete --stored --zoom -2147483648 --magnify 100000 --center -0.7,0.00001 -o p.png"}) {
         const int status = run(options);
         EXPECT_TRUE(status >= 0 && status <= 2) << options << ": " << status;
         EXPECT_EQ(errors().find("runtime error"), std::string::npos) << options << ": " << errors();

@@ -15,7 +15,8 @@ namespace {
 enum long_only {
     opt_complete = 256, opt_stored, opt_on_the_fly, opt_zoom, opt_size, opt_fg1, opt_fg2, opt_bg, opt_format, opt_frames,
     opt_fps, opt_settings, opt_print_settings,
-    opt_palette, opt_scale, opt_scale_max
+    opt_palette, opt_scale, opt_scale_max,
+    opt_magnify, opt_center
 };
 
 const option long_options[] = {
@@ -35,6 +36,8 @@ const option long_options[] = {
     {"palette", required_argument, nullptr, opt_palette},
     {"scale", required_argument, nullptr, opt_scale},
     {"scale-max", required_argument, nullptr, opt_scale_max},
+    {"magnify", required_argument, nullptr, opt_magnify},
+    {"center", required_argument, nullptr, opt_center},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -124,6 +127,26 @@ void read_size(const char* text, render_options& o)
 {
     if (!parse_ints(text, 'x', 1, max_side, {&o.w, &o.h}))
         bad_value("--size", "WxH with W and H each " + range(1, max_side), text);
+}
+
+void read_magnify(const char* text, figure_settings& f)
+{
+    double s;
+    if (!parse_decimal(text, s) || !view_valid(s, 0, 0))
+        bad_value("--magnify", "a number from 1 to 100000, such as 2.5", text);
+    f.magnify = s;
+}
+
+void read_center(const char* text, figure_settings& f)
+{
+    const std::string centre = text;
+    const std::size_t comma = centre.find(',');
+    double x, y;
+    if (comma == std::string::npos || !parse_decimal(centre.substr(0, comma), x) ||
+        !parse_decimal(centre.substr(comma + 1), y) || !view_valid(1, x, y))
+        bad_value("--center", "X,Y, two numbers such as 0.3,-0.25", text);
+    f.cx = x;
+    f.cy = y;
 }
 
 // The message for the option getopt_long stopped at (result c), named as
@@ -340,6 +363,8 @@ action parse_options(int argc, char** argv, render_options& o)
         case opt_fg2: read_color("--fg2", optarg, f.fg2); break;
         case opt_bg: read_color("--bg", optarg, f.bg); break;
         case opt_format: g.format = optarg; break;
+        case opt_magnify: read_magnify(optarg, f); break;
+        case opt_center: read_center(optarg, f); break;
         case opt_frames:
             read_frames(optarg, o.range);
             g.frames = true;
@@ -424,6 +449,9 @@ void print_help(std::FILE* out)
                  "                    (default %d)\n"
                  "      --size WxH    picture size in pixels, W and H from 1 to %d\n"
                  "                    (default %dx%d)\n"
+                 "      --magnify S   magnify the view S times, S from 1 to %g (default 1)\n"
+                 "      --center X,Y  centre of the view, in the circle's coordinates: the\n"
+                 "                    circle of radius 1 about 0,0, Y downward (default 0,0)\n"
                  "      --fg1 R,G,B   colour of a pixel one crossing falls on (default %s)\n"
                  "      --fg2 R,G,B   colour that many crossings move toward (default %s)\n"
                  "      --bg R,G,B    background colour (default %s)\n"
@@ -458,6 +486,6 @@ void print_help(std::FILE* out)
                  "Exit status: 0 when FILE was written completely, 1 when the picture could\n"
                  "not be made or written (frames already written are kept; a film is\n"
                  "written whole or not at all), 2 on bad input.\n",
-                 multiplier_text(f.n).c_str(), f.m, f.r, f.zoom, max_side, d.w, d.h, color(f.fg1).c_str(),
+                 multiplier_text(f.n).c_str(), f.m, f.r, f.zoom, max_side, d.w, d.h, max_magnify, color(f.fg1).c_str(),
                  color(f.fg2).c_str(), color(f.bg).c_str(), name_of(f.palette), name_of(f.scale), max_frames, max_fps, d.fps);
 }
