@@ -1,6 +1,7 @@
 // The engine with no display (Allegro's "none" system driver).
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -106,6 +107,55 @@ TEST(Engine, FastLoopsMatchThePlainOnesAtRandom)
             EXPECT_TRUE(same_hits(plain_list->hits.get(), fast_counted.get(), f.w, f.h));
         }
         hwy::SetSupportedTargetsForTest(0);
+    }
+}
+
+// Views from the whole circle down to the finest, centred on crossings and
+// anywhere else: counted on the fly, where only the pairs that can land in
+// the view are intersected, and stored, they give the counts of the plain
+// count of every pair of the list. Nearly parallel lines are there in
+// plenty: the chords of n = -1 are all parallel, and chords that meet at a
+// point of the circle or within a few steps of it.
+TEST(Engine, ViewsCountAsEveryPair)
+{
+    const figure figures[] = {
+        {640, 480, 2, 3001, 1, 0, 1},
+        {320, 240, 2.37, 2500, 1, 0, 1},
+        {201, 333, 2, 2003, 1, from_root, -2},
+        {160, 120, 4, 300, 1, 0, 1},            // degenerate chords: their pairs are the centre
+        {160, 120, 9, 10, 1, from_root, 1},     // one chord both ways
+        {160, 120, 1499, 1500, 1, 0, 1},        // n = -1: parallel chords
+        {300, 200, 1.0001, 2000, 1, 0, 1},      // short chords, close to parallel with their neighbours
+    };
+    struct view {
+        double magnify, x, y;
+    };
+    std::mt19937 random(7);
+    const auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    for (const figure& f : figures) {
+        std::vector<view> views = {{1, 0, 0}, {3, 0.3, 0.2}, {100000, 0, 0}, {64, 0.001, -0.002}, {20, 0.99, 0.1}};
+        const auto reference = model_of(f, false), stored = model_of(f);
+        ASSERT_TRUE(reference->calcul() && stored->calcul());
+        for (int k = 0; k < 14; ++k) {
+            // Half about crossings, half anywhere within reach of some.
+            const Cpoint at = reference->inters[std::uniform_int_distribution<std::int64_t>(0, reference->pairs() - 1)(random)];
+            const double s = std::pow(10.0, uniform(0, 5));
+            const bool anywhere = k % 2 || !(std::fabs(at.x) < 4 && std::fabs(at.y) < 4);
+            views.push_back({s, anywhere ? uniform(-1.5, 1.5) : at.x + uniform(-1, 1) / s, anywhere ? uniform(-1.2, 1.2) : at.y});
+        }
+        for (const view& v : views) {
+            SCOPED_TRACE(testing::Message() << "n=" << f.n << " m=" << f.m << " x" << v.magnify << " at " << v.x << "," << v.y);
+            reference->set_view(v.magnify, v.x, v.y);
+            stored->set_view(v.magnify, v.x, v.y);
+            ASSERT_TRUE(reference->compute() && stored->compute());
+            EXPECT_TRUE(same_hits(reference->hits.get(), stored->hits.get(), f.w, f.h)) << "stored";
+            for (bool fast : {false, true}) {
+                const auto fly = model_of({f.w, f.h, f.n, f.m, f.r, f.type | on_the_fly, f.zoom}, fast);
+                fly->set_view(v.magnify, v.x, v.y);
+                ASSERT_TRUE(fly->calcul());
+                EXPECT_TRUE(same_hits(reference->hits.get(), fly->hits.get(), f.w, f.h)) << "on the fly, fast " << fast;
+            }
+        }
     }
 }
 

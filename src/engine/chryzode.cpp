@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "colouring.h"
+#include "culling.h"
 #include "kernels.h"
 #include "memory.h"
 #include "pixel_map.h"
@@ -385,8 +386,7 @@ bool Cchryzode::calcul()
         new_map = take_map();
         bool done;
         if (type & on_the_fly) {
-            done = (fast ? fast::count_pairs : scalar::count_pairs)(f.from.data(), f.to.data(), chords, map,
-                                                                    new_map.get(), watch);
+            done = count_pairs_in_view(f.from.data(), f.to.data(), chords, map, new_map.get(), fast, watch);
         } else {
             // The points are counted here rather than when drawn, so that
             // drawing a figure just computed needs no memory and cannot fail.
