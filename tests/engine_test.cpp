@@ -126,6 +126,7 @@ TEST(Engine, ViewsCountAsEveryPair)
         {160, 120, 9, 10, 1, from_root, 1},     // one chord both ways
         {160, 120, 1499, 1500, 1, 0, 1},        // n = -1: parallel chords
         {300, 200, 1.0001, 2000, 1, 0, 1},      // short chords, close to parallel with their neighbours
+        {160, 120, 0, 3000, 1, 0, 1},           // every line through (1, 0): crossings there, up to rounding
     };
     struct view {
         double magnify, x, y;
@@ -133,7 +134,9 @@ TEST(Engine, ViewsCountAsEveryPair)
     std::mt19937 random(7);
     const auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
     for (const figure& f : figures) {
-        std::vector<view> views = {{1, 0, 0}, {3, 0.3, 0.2}, {100000, 0, 0}, {64, 0.001, -0.002}, {20, 0.99, 0.1}};
+        std::vector<view> views = {{1, 0, 0},           {3, 0.3, 0.2},          {100000, 0, 0},
+                                   {64, 0.001, -0.002}, {20, 0.99, 0.1},        {100000, 1.00002, 0},
+                                   {30000, 1.0001, 1e-5}, {10000, 0.9999, 0.0003}};
         const auto reference = model_of(f, false), stored = model_of(f);
         ASSERT_TRUE(reference->calcul() && stored->calcul());
         for (int k = 0; k < 14; ++k) {
