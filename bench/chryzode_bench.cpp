@@ -223,6 +223,36 @@ void animation_frames()
     }
 }
 
+// A magnified view counts only the pairs that can land in it: its time
+// beside that of the whole picture, complete, on the fly, 640x480, n = 2.
+void views()
+{
+    std::printf("\nViews, complete, on the fly, 640x480, n = 2: computation of the counts\n");
+    std::printf("%6s %9s %-18s %10s %10s %8s %9s %6s\n", "m", "magnify", "about", "s=1 ms", "view ms", "ratio",
+                "frames/s", "cores");
+    const struct {
+        int m;
+        double magnify, x, y;
+    } rows[] = {{20000, 16, 0.3, 0.2}, {20000, 16, -0.5, 0.3}, {20000, 256, 0.3, 0.2}, {100000, 256, 0.3, 0.2},
+                {100000, 256, -0.5, 0.3}, {100000, 100000, 0.3, 0.2}};
+    int whole_m = 0;
+    timing whole;
+    for (const auto& row : rows) {
+        auto model = make_model(640, 480, 2, row.m, 1, on_the_fly);
+        if (row.m != whole_m) {
+            whole = calcul_time(*model, true);
+            whole_m = row.m;
+        }
+        model->set_view(row.magnify, row.x, row.y);
+        const timing t = calcul_time(*model, true);
+        char about[40];
+        std::snprintf(about, sizeof about, "(%g, %g)", row.x, row.y);
+        std::printf("%6d %9g %-18s %10.2f %10.2f %8.4f %9.1f %6.2f\n", row.m, row.magnify, about, whole.wall * 1e3,
+                    t.wall * 1e3, t.wall / whole.wall, 1 / t.wall, t.cores());
+        std::fflush(stdout);
+    }
+}
+
 void growth()
 {
     std::printf("\nGrowth of the fast path, complete, on the fly, 640x480, n = 2, zoom 1\n");
@@ -253,6 +283,16 @@ int main(int argc, char** argv)
         painting();
         return 0;
     }
+    // "views": the magnified views alone; "pictures": the pictures across
+    // sizes and modes alone.
+    if (argc > 1 && std::string(argv[1]) == "views") {
+        views();
+        return 0;
+    }
+    if (argc > 1 && std::string(argv[1]) == "pictures") {
+        sizes_and_modes();
+        return 0;
+    }
     double load[1] = {0};
     getloadavg(load, 1);
     std::printf("Fast path: %s, %u cores, load average %.2f at the start; n = 2, r = 1, zoom 1\n",
@@ -271,6 +311,7 @@ int main(int argc, char** argv)
     sizes_and_modes();
     painting();
     animation_frames();
+    views();
     growth();
     return 0;
 }

@@ -42,14 +42,13 @@
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr double u = 0x1p-24;
 constexpr double k = 2 * u + u * u;
 constexpr double sigma = 0x1p-14;
 // Buckets of directions at least this wide hold every pair within sigma of
-// parallel in neighbouring buckets: asin(sigma) < 1.001 sigma, and atan2 errs
-// by far less than the rest.
-constexpr double bucket_angle = 1.01 * sigma;
+// parallel in neighbouring buckets: such lines are less than asin(sigma) <
+// 1.001 sigma apart in angle, and so in direction() (below).
+constexpr double bucket_width = 1.01 * sigma;
 // Shorter lines (degenerate chords among them) have no direction to speak of:
 // they are intersected with every line.
 constexpr double min_norm = 0x1p-20;
@@ -88,8 +87,23 @@ bool inside_box(const box_2d& b)
 struct line {
     float a, b, c;
     double n;       // |(a, b)|
-    double angle;   // direction of (a, b) modulo pi, in [0, pi)
+    double angle;   // direction() of (a, b)
 };
+
+// The direction of (a, b) modulo pi as a pseudo-angle in [0, 2), cheaper
+// than atan2: with b >= 0, 1 - a / (|a| + b), which grows with the angle t
+// by 1 / (|cos t| + sin t)^2, between 1/2 and 1 per radian, and comes back
+// to 0 at t = pi. Two directions t apart are thus at most t apart here,
+// round the circle of length 2; the double rounding is far below 1e-12.
+double direction(float a, float b)
+{
+    double x = a, y = b;
+    if (y < 0 || (y == 0 && x < 0)) {
+        x = -x;
+        y = -y;
+    }
+    return 1 - x / (std::fabs(x) + y);
+}
 
 line line_of(const Cpoint& from, const Cpoint& to)
 {
@@ -102,20 +116,20 @@ line line_of(const Cpoint& from, const Cpoint& to)
     return l;
 }
 
-// Whether the line misses the box, with room for the double rounding of
-// a x + b y - c at the corners (within box, far below 1e-9 n).
+// Whether the line misses the box: its value a x + b y - c at the box's
+// centre exceeds what it can change by within the box, with room for the
+// double rounding (within the box, far below 1e-9 n).
 bool misses(const line& l, const box_2d& b)
 {
-    const auto f = [&l](double x, double y) { return double(l.a) * x + double(l.b) * y - double(l.c); };
-    const double v[4] = {f(b.x0, b.y0), f(b.x0, b.y1), f(b.x1, b.y0), f(b.x1, b.y1)};
-    const double lo = *std::min_element(v, v + 4), hi = *std::max_element(v, v + 4);
-    const double room = 1e-9 * l.n;
-    return lo > room || hi < -room;
+    const double x = (b.x0 + b.x1) / 2, y = (b.y0 + b.y1) / 2, hx = (b.x1 - b.x0) / 2, hy = (b.y1 - b.y0) / 2;
+    const double at_centre = double(l.a) * x + double(l.b) * y - double(l.c);
+    return std::fabs(at_centre) > std::fabs(double(l.a)) * hx + std::fabs(double(l.b)) * hy + 1e-9 * l.n;
 }
 
 // Whether |D*| may be below sigma n1 n2: the products of floats are exact
 // in double, the difference and the norms err by far less than 1e-9.
-bool nearly_parallel(const line& p, const line& q)
+template <class Line>
+bool nearly_parallel(const Line& p, const Line& q)
 {
     const double det = double(p.a) * q.b - double(q.a) * p.b;
     return std::fabs(det) < sigma * (1 + 1e-9) * p.n * q.n;
@@ -127,46 +141,61 @@ void add_hit(int& cell)
         ++cell;
 }
 
-// The chords sorted by direction into buckets at least bucket_angle wide.
+// The classifiable chords sorted by direction into buckets at least
+// bucket_width wide, each with what the test of parallels reads, in the
+// order they are visited in.
 struct direction_buckets {
-    int count;
-    std::vector<int> start, chords;
+    struct entry {
+        float a, b;
+        double n;
+        int chord;
+        bool far;
+    };
+    int count = std::max(3, int(2 / bucket_width));
+    std::vector<int> start, next;
+    std::vector<entry> entries;
 
-    direction_buckets(const std::vector<line>& lines, const std::vector<line_class>& cls)
-        : count(std::max(3, int(pi / bucket_angle))), start(std::size_t(count) + 1, 0)
+    void build(const std::vector<line>& lines, const std::vector<line_class>& cls)
     {
+        start.assign(std::size_t(count) + 1, 0);
         for (std::size_t c = 0; c < lines.size(); ++c)
             if (cls[c] != line_class::free)
                 ++start[std::size_t(of(lines[c])) + 1];
         for (int b = 0; b < count; ++b)
             start[std::size_t(b) + 1] += start[std::size_t(b)];
-        chords.resize(std::size_t(start[std::size_t(count)]));
-        std::vector<int> next(start.begin(), start.end() - 1);
+        entries.resize(std::size_t(start[std::size_t(count)]));
+        next.assign(start.begin(), start.end() - 1);
         for (std::size_t c = 0; c < lines.size(); ++c)
-            if (cls[c] != line_class::free)
-                chords[std::size_t(next[std::size_t(of(lines[c]))]++)] = int(c);
+            if (cls[c] != line_class::free) {
+                const line& l = lines[c];
+                entries[std::size_t(next[std::size_t(of(l))]++)] = {l.a, l.b, l.n, int(c), cls[c] == line_class::far};
+            }
     }
 
-    int of(const line& l) const { return std::min(count - 1, int(l.angle / (pi / count))); }
-    // Chords in the bucket of l and its two neighbours, the directions
-    // being taken modulo pi.
-    std::int64_t around(int b) const
-    {
-        std::int64_t n = 0;
-        for (int d = -1; d <= 1; ++d) {
-            const int k = (b + d + count) % count;
-            n += start[std::size_t(k) + 1] - start[std::size_t(k)];
-        }
-        return n;
-    }
+    int of(const line& l) const { return std::min(count - 1, int(l.angle * (count / 2.0))); }
+    int size(int b) const { return start[std::size_t(b) + 1] - start[std::size_t(b)]; }
+    // The entries of bucket b and its two neighbours, round the circle.
     template <class Visit>
     void visit_around(int b, const Visit& visit) const
     {
         for (int d = -1; d <= 1; ++d) {
             const int k = (b + d + count) % count;
             for (int t = start[std::size_t(k)]; t < start[std::size_t(k) + 1]; ++t)
-                visit(chords[std::size_t(t)]);
+                visit(entries[std::size_t(t)]);
         }
+    }
+    // Pairs with a far chord that the buckets make look at.
+    std::int64_t candidates() const
+    {
+        std::int64_t n = 0;
+        for (int b = 0; b < count; ++b) {
+            std::int64_t far = 0;
+            for (int t = start[std::size_t(b)]; t < start[std::size_t(b) + 1]; ++t)
+                far += entries[std::size_t(t)].far;
+            if (far > 0)
+                n += far * (size((b + count - 1) % count) + size(b) + size((b + 1) % count));
+        }
+        return n;
     }
 };
 
@@ -195,8 +224,19 @@ bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const
     if (chords < 2 || !view_box(map, v) || !inside_box(v))
         return count_all(from, to, chords, map, hits, fast, watch);
 
-    std::vector<line> lines(static_cast<std::size_t>(chords));
-    std::vector<line_class> cls(std::size_t(chords), line_class::free);
+    // Kept from one count to the next on the same thread, as in an animation
+    // or a drag: their pages are faulted in once.
+    thread_local struct {
+        std::vector<line> lines;
+        std::vector<line_class> cls;
+        std::vector<Cpoint> kept_from, kept_to;
+        std::vector<int> far, free_lines;
+        direction_buckets buckets;
+    } scratch;
+    std::vector<line>& lines = scratch.lines;
+    std::vector<line_class>& cls = scratch.cls;
+    lines.resize(std::size_t(chords));
+    cls.assign(std::size_t(chords), line_class::free);
     double rho = 0;
     for (int c = 0; c < chords; ++c) {
         line& l = lines[std::size_t(c)] = line_of(from[c], to[c]);
@@ -213,9 +253,12 @@ bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const
 
     // The chords kept for the usual loops: those near the view, and those
     // without a direction.
-    std::vector<Cpoint> kept_from, kept_to;
-    std::vector<int> far;
-    std::vector<int> free_lines;
+    std::vector<Cpoint>&kept_from = scratch.kept_from, &kept_to = scratch.kept_to;
+    std::vector<int>&far = scratch.far, &free_lines = scratch.free_lines;
+    kept_from.clear();
+    kept_to.clear();
+    far.clear();
+    free_lines.clear();
     for (int c = 0; c < chords; ++c) {
         line_class& kind = cls[std::size_t(c)];
         if (kind == line_class::far && !misses(lines[std::size_t(c)], wide))
@@ -234,36 +277,33 @@ bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const
     if (kept + with_free > all / 2)
         return count_all(from, to, chords, map, hits, fast, watch);
 
-    for (std::size_t c = 0; c < lines.size(); ++c) {
-        line& l = lines[c];
-        l.angle = std::atan2(double(l.b), double(l.a));
-        if (l.angle < 0)
-            l.angle += pi;
-        if (l.angle >= pi)
-            l.angle -= pi;
-    }
-    const direction_buckets buckets(lines, cls);
-    std::int64_t candidates = 0;
-    for (int f : far)
-        candidates += buckets.around(buckets.of(lines[std::size_t(f)]));
-    if (kept + with_free + candidates > all / 2)
+    for (std::size_t c = 0; c < lines.size(); ++c)
+        if (cls[c] != line_class::free)
+            lines[c].angle = direction(lines[c].a, lines[c].b);
+    direction_buckets& buckets = scratch.buckets;
+    buckets.build(lines, cls);
+    if (kept + with_free + buckets.candidates() > all / 2)
         return count_all(from, to, chords, map, hits, fast, watch);
 
     watch.add_done(all - kept);
     if (!count_all(kept_from.data(), kept_to.data(), int(kept_from.size()), map, hits, fast, watch))
         return false;
-    std::size_t looked = 0;
-    for (int f : far) {
-        if (++looked % 4096 == 0 && watch.cancelled())
-            return false;
-        const line& lf = lines[std::size_t(f)];
+    for (int f : far)
         for (int c : free_lines)
             count_pair(from, to, f, c, map, hits);
-        buckets.visit_around(buckets.of(lf), [&](int c) {
-            const bool other = cls[std::size_t(c)] == line_class::near || (cls[std::size_t(c)] == line_class::far && c > f);
-            if (other && nearly_parallel(lf, lines[std::size_t(c)]))
-                count_pair(from, to, f, c, map, hits);
-        });
+    // Each pair of far chords once, from its earlier chord.
+    for (int bucket = 0; bucket < buckets.count; ++bucket) {
+        if (bucket % 1024 == 0 && watch.cancelled())
+            return false;
+        for (int t = buckets.start[std::size_t(bucket)]; t < buckets.start[std::size_t(bucket) + 1]; ++t) {
+            const direction_buckets::entry& f = buckets.entries[std::size_t(t)];
+            if (!f.far)
+                continue;
+            buckets.visit_around(bucket, [&](const direction_buckets::entry& c) {
+                if ((!c.far || c.chord > f.chord) && nearly_parallel(f, c))
+                    count_pair(from, to, f.chord, c.chord, map, hits);
+            });
+        }
     }
     return !watch.cancelled();
 }
