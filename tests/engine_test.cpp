@@ -302,6 +302,15 @@ TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)
         ASSERT_TRUE(model->rerender());
         EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, mode ? 3.0 : 2.0, mode ? 57 : 201, 0, mode, 2}));
     }
+    // Stepping a stored figure writes each list over the one before the
+    // last, kept for it.
+    auto stepped = model_of({120, 90, 2, 201, 0, 0, 1});
+    for (int m : {201, 202})
+        for (double n : {2.0, 3.0, 5.0, 2.5}) {
+            stepped->set(n, m, 0, 0);
+            ASSERT_TRUE(stepped->calcul() && stepped->render());
+            EXPECT_EQ(fingerprint(stepped->bmp), picture({120, 90, n, m, 0, 0, 1})) << n << " " << m;
+        }
     // A map counted at another zoom is counted again, and a cancel then
     // leaves the picture and the flag, for the caller to clear.
     auto model = model_of({120, 90, 2, 201, 0, 0, 1});

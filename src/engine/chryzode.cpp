@@ -355,9 +355,26 @@ void Cchryzode::keep_counts(hit_map counts)
     hits = std::move(counts);
 }
 
+void Cchryzode::keep_list(std::unique_ptr<Cpoint[]> list, std::uint64_t list_pairs)
+{
+    // A list replaced by one as long is kept for the next, while as much
+    // memory again stays free: stepping a stored figure then writes its list
+    // into pages already in place, without a fault.
+    spare_list.reset();
+    const std::uint64_t bytes = saturating_mul(list_pairs, sizeof(Cpoint));
+    if (list && !(type & on_the_fly) && list_pairs == std::uint64_t(pairs()) && available_memory() / 2 >= bytes) {
+        spare_list = std::move(list);
+        spare_list_pairs = list_pairs;
+    }
+}
+
 bool Cchryzode::calcul()
 {
-    if (cancel_requested || calcul_bytes() > available_memory())
+    // A kept list serves only a stored figure with as many pairs.
+    if (spare_list && ((type & on_the_fly) || std::uint64_t(planned_pairs()) != spare_list_pairs))
+        spare_list.reset();
+    const std::uint64_t spare_bytes = spare_list ? spare_list_pairs * sizeof(Cpoint) : 0;
+    if (cancel_requested || calcul_bytes() > saturating_add(available_memory(), spare_bytes))
         return false;
     pairs_done = 0;
     pairs_planned = 0;
@@ -390,7 +407,12 @@ bool Cchryzode::calcul()
         } else {
             // The points are counted here rather than when drawn, so that
             // drawing a figure just computed needs no memory and cannot fail.
-            new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
+            if (spare_list) {
+                new_list = std::move(spare_list);
+            } else {
+                new_list.reset(new Cpoint[std::size_t(pair_count(chords))]);
+                advise_large_pages(new_list.get(), sizeof(Cpoint) * std::size_t(pair_count(chords)));
+            }
             if (fast) {
                 done = fast::list_pairs(f.from.data(), f.to.data(), chords, new_list.get(), map, new_map.get(), watch);
             } else {
@@ -404,6 +426,7 @@ bool Cchryzode::calcul()
         return false;
     }
     // Nothing can fail from here: replace the model's arrays.
+    const std::uint64_t replaced_pairs = inters ? std::uint64_t(pairs()) : 0;
     if (f.points) {
         delete[] points;
         points = f.points.release();
@@ -414,8 +437,9 @@ bool Cchryzode::calcul()
     count = f.count;
     // A list left from a stored figure is never read again once the figure
     // is computed on the fly: release it.
-    delete[] inters;
+    std::unique_ptr<Cpoint[]> replaced(inters);
     inters = new_list.release();
+    keep_list(std::move(replaced), replaced_pairs);
     inters_n = n;
     inters_m = m;
     inters_r = r;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include <allegro.h>
 
@@ -143,10 +144,16 @@ public:
 
 private:
     pixel_map mapping() const;
+    void keep_list(std::unique_ptr<Cpoint[]> list, std::uint64_t list_pairs);
     bool list_matches() const;
     bool count_list();
     hit_map take_map();
     void keep_counts(hit_map counts);
+
+    // The list of the stored figure before the last, kept for the next of
+    // as many pairs (see keep_list).
+    std::unique_ptr<Cpoint[]> spare_list;
+    std::uint64_t spare_list_pairs = 0;
 };
 
 // A figure to count: everything its counts depend on, numbered so that its

@@ -1,5 +1,7 @@
 #include "memory.h"
 
+#include <sys/mman.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -27,4 +29,18 @@ std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b)
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b)
 {
     return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
+void advise_large_pages(void* p, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t large = std::uintptr_t(1) << 21;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t begin = (first + large - 1) / large * large, end = (first + bytes) / large * large;
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)bytes;
+#endif
 }
