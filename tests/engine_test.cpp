@@ -1,4 +1,5 @@
 // The engine with no display (Allegro's "none" system driver).
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -12,6 +13,7 @@
 
 #include "chryzode.h"
 #include "colouring.h"
+#include "culling.h"
 #include "fingerprint.h"
 #include "failing.h"
 #include "kernels.h"
@@ -160,6 +162,35 @@ TEST(Engine, ViewsCountAsEveryPair)
             }
         }
     }
+}
+
+// The bound that the skipping rests on, against the crossings of chords at
+// angles just past the least: at most the bound, at times a good part of it.
+TEST(Engine, CrossingErrorBound)
+{
+    std::mt19937 random(11);
+    const auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+    const auto on_circle = [](double t) { return Cpoint(float(std::cos(t)), float(std::sin(t))); };
+    double worst = 0;
+    for (int k = 0; k < 200000; ++k) {
+        const double t1 = uniform(0, 7), t2 = uniform(0, 7), t3 = uniform(0, 7);
+        const double turn = uniform(1, 3) * least_sine;
+        const Cpoint a = on_circle(t1), b = on_circle(t2), c = on_circle(t3), d = on_circle(t1 + t2 - t3 + 2 * turn);
+        const Cpoint p = inter(a, b, c, d);
+        const auto line = [](const Cpoint& from, const Cpoint& to) {
+            const float la = from.y - to.y, lb = to.x - from.x;
+            return std::array<double, 4>{la, lb, la * from.x + lb * from.y, std::hypot(double(la), double(lb))};
+        };
+        const auto l1 = line(a, b), l2 = line(c, d);
+        if (std::fabs(l1[0] * l2[1] - l2[0] * l1[1]) < least_sine * l1[3] * l2[3] || l1[3] < 0x1p-20 || l2[3] < 0x1p-20)
+            continue;
+        const double rho = std::max(std::fabs(l1[2]) / l1[3], std::fabs(l2[2]) / l2[3]);
+        const double bound = crossing_error_bound(rho, std::fabs(double(p.x)) + std::fabs(double(p.y)));
+        for (const auto& l : {l1, l2})
+            worst = std::max(worst, std::fabs(l[0] * p.x + l[1] * p.y - l[2]) / l[3] / bound);
+    }
+    EXPECT_LE(worst, 1);
+    EXPECT_GT(worst, 0.1);
 }
 
 // A model with counts[i] on pixel (i, 0) of a 64x8 bitmap, ready to draw.

@@ -44,7 +44,7 @@ namespace {
 
 constexpr double u = 0x1p-24;
 constexpr double k = 2 * u + u * u;
-constexpr double sigma = 0x1p-14;
+constexpr double sigma = least_sine;
 // Buckets of directions at least this wide hold every pair within sigma of
 // parallel in neighbouring buckets: such lines are less than asin(sigma) <
 // 1.001 sigma apart in angle, and so in direction() (below).
@@ -217,6 +217,11 @@ bool count_all(const Cpoint* from, const Cpoint* to, int chords, const pixel_map
 
 }
 
+double crossing_error_bound(double rho, double reach)
+{
+    return k * 3 * rho * (1 + 1e-9) / (sigma - 2 * k) + 2 * u * (reach + 1) + 1e-20;
+}
+
 bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const pixel_map& map, int** hits,
                          bool fast, const work_watch& watch)
 {
@@ -246,7 +251,7 @@ bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const
         }
     }
     const double reach = std::max(std::fabs(v.x0), std::fabs(v.x1)) + std::max(std::fabs(v.y0), std::fabs(v.y1));
-    const double e = 2 * (k * 3 * rho * (1 + 1e-9) / (sigma - 2 * k) + 2 * u * (reach + 1) + 1e-20);
+    const double e = 2 * crossing_error_bound(rho, reach);
     const box_2d wide{v.x0 - e, v.x1 + e, v.y0 - e, v.y1 + e};
     if (!inside_box(wide))
         return count_all(from, to, chords, map, hits, fast, watch);

@@ -4,6 +4,15 @@
 
 #include "kernels.h"
 
+// Lines whose directions make an angle of sine at least this are never
+// taken for parallel.
+constexpr double least_sine = 0x1p-14;
+
+// How far the crossing that inter() computes for two such lines, of lengths
+// n and distances rho * n from the centre at most, lies from either line
+// when it lies within |x| + |y| <= reach (see culling.cpp).
+double crossing_error_bound(double rho, double reach);
+
 // Adds to hits what count_pairs (the fast loops, or the plain ones when
 // `fast` is false) adds for these chords, to the same counts. When the view
 // is a small part of the circle, it skips the pairs whose crossing, as
