@@ -123,14 +123,16 @@ public:
         : cx(hn::Set(df, g.map.cx)), cy(hn::Set(df, g.map.cy)), ox(hn::Set(df, g.map.ox)), oy(hn::Set(df, g.map.oy)),
           scale(hn::Set(df, g.map.scale)),
           divisor(hn::Set(df, g.map.divisor)), scale_inverse(hn::Set(df, g.map.scale * g.inverse)),
-          width(hn::Set(du, std::uint32_t(g.map.w))), height(hn::Set(du, std::uint32_t(g.map.h)))
+          width(hn::Set(du, std::uint32_t(g.map.w))), height(hn::Set(du, std::uint32_t(g.map.h))),
+          centred(g.map.ox == 0 && g.map.oy == 0)
     {
     }
 
     HWY_INLINE std::size_t collect(VF x, VF y, MF valid, std::uint32_t* out) const
     {
-        const auto px = truncated(hn::Add(cx, scaled(hn::Sub(x, ox))));
-        const auto py = truncated(hn::Add(cy, scaled(hn::Sub(y, oy))));
+        // About the centre, v - 0 is v itself, -0 included.
+        const auto px = truncated(hn::Add(cx, scaled(centred ? x : hn::Sub(x, ox))));
+        const auto py = truncated(hn::Add(cy, scaled(centred ? y : hn::Sub(y, oy))));
         const auto inside =
             hn::And(hn::RebindMask(du, valid), hn::And(hn::Lt(px, width), hn::Lt(py, height)));
         // Most vectors of a large figure have no lane inside.
@@ -155,6 +157,7 @@ private:
     const DU du;
     const VF cx, cy, ox, oy, scale, divisor, scale_inverse;
     const hn::Vec<DU> width, height;
+    const bool centred;
 };
 
 // Intersections of chord j with the chords i to i + lanes - 1, as inter()
