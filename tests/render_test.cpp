@@ -148,7 +148,7 @@ TEST_F(Render, Refusals)
           "-o f%d.png --frames -2147483648:2147483647", "-o f%d.png --frames 1:2:0.0000000001 --complete",
           "-o f%d.png --frames 1:3:-1", "-o f%d.png --frames 3:1:1", "-o f.mp4", "--fps 5 -o f.png",
           "--frames 1:3 -o f.gif --fps 0", "--frames 1:3 -o f.webm --format png", "--print-settings --frames 1:3",
-          "--palette grey -o p.png", "--scale cbrt -o p.png", "--scale log --scale-max 0 -o p.png", "--scale-max 9 -o p.png"})
+          "--palette grey -o p.png", "--scale cbrt -o p.png", "--scale log --scale-max 0 -o p.png", "--scale-max 9 -o p.png",
           "-o v.png --magnify 0.99", "-o v.png --magnify 100000.5", "-o v.png --magnify 1e3", "-o v.png --center 1",
           "-o v.png --center 0.5,x", "-o v.png --center 1,2,3", "-o v.png --center inf,0",
           "-o v.png --center 0,-340282356779733661637539395458142568448"})
