@@ -1,6 +1,7 @@
 // The engine with no display (Allegro's "none" system driver).
 #include <array>
 #include <cerrno>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -403,6 +404,34 @@ TEST(Engine, Multipliers)
     EXPECT_TRUE(multiplier_after(2, 0.01, 37) == 2.37 && multiplier_after(2.37, -0.01, 300) == -0.63 &&
                 multiplier_after(-3, 1, 5) == 2 && multiplier_text(multiplier_after(0.1, 0.2, 1)) == "0.3");
     EXPECT_TRUE(whole_multiplier(-2147483648.0) && !whole_multiplier(2.5) && !whole_multiplier(2147483648.0));
+}
+
+// Views as the status line writes them, in decimals that the renderer's
+// --center reads back, and the views that can be drawn.
+TEST(Engine, Views)
+{
+    const struct {
+        double magnify, x, y;
+        const char* text;
+        bool valid;
+    } table[] = {
+        {1, -0.0, 0, "", true},
+        {2.44140625, 0.30078125, -0.1953125, "; x2.44140625 at (0.30078125, -0.1953125)", true},
+        {100000, -0.0, 1e-7, "; x100000 at (0, 0.0000001)", true},
+        {1, 0.5, 0, "; x1 at (0.5, 0)", true},
+        {0.999, 0, 0, "", false},
+        {100000.5, 0, 0, "", false},
+        {2, NAN, 0, "", false},
+        {2, 0, -INFINITY, "", false},
+        {2, FLT_MAX, -FLT_MAX, "", true},
+        {2, 0, 3.5e38, "", false},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(view_valid(row.magnify, row.x, row.y), row.valid) << row.magnify << " " << row.x << " " << row.y;
+        if (*row.text) {
+            EXPECT_EQ(view_text(row.magnify, row.x, row.y), row.text);
+        }
+    }
 }
 
 }
