@@ -238,6 +238,17 @@ bool count_pairs_in_view(const Cpoint* from, const Cpoint* to, int chords, const
         std::vector<int> far, free_lines;
         direction_buckets buckets;
     } scratch;
+    // Beyond this many chords, the scratch is worth more than its faults.
+    constexpr int largest_kept = 1 << 17;
+    struct release_large {
+        decltype(scratch)& kept;
+        int chords;
+        ~release_large()
+        {
+            if (chords > largest_kept)
+                kept = {};
+        }
+    } release{scratch, chords};
     std::vector<line>& lines = scratch.lines;
     std::vector<line_class>& cls = scratch.cls;
     lines.resize(std::size_t(chords));
