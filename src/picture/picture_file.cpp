@@ -1,3 +1,4 @@
+// Picture files written in each format, and put in place without ever leaving a partial one.
 #include "picture_file.h"
 
 #include <fcntl.h>
