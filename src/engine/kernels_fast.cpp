@@ -11,6 +11,7 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -102,34 +103,119 @@ std::vector<unit> span_units(std::int64_t n, std::int64_t size)
     return units;
 }
 
-// Runs work(worker) on the calling thread (worker 0) and on up to
-// threads - 1 more, all joined before it returns; returns how many ran.
-// A thread that cannot be started leaves its share to the others; an
-// allocation failure calls stop(), joins the threads started and propagates.
-template <class Work, class Stop>
-int run_workers(int threads, const Work& work, const Stop& stop)
-{
-    std::vector<std::thread> team;
-    team.reserve(std::size_t(std::max(threads, 1) - 1));
-    struct joiner {
-        std::vector<std::thread>& team;
-        ~joiner()
-        {
-            for (std::thread& t : team)
-                t.join();
+// Worker threads kept from one count to the next, so that the frames of an
+// animation start none: started as counts first ask for them, joined when
+// the program ends. One count at a time has them; a count that finds them
+// taken by a count on another thread runs alone, and so does a forked child,
+// which has none of its parent's threads. Never destroyed: destroying the
+// condition variables in such a child would wait for the parent's workers.
+class team {
+public:
+    // Runs work(k) for k = 0 on the calling thread and k = 1, 2, ... on up to
+    // threads - 1 workers, all done before it returns; returns how many ran.
+    // A worker that cannot be started leaves its share to the others.
+    template <class Work>
+    int run(int threads, const Work& work)
+    {
+        std::unique_lock<std::mutex> turn(busy, std::defer_lock);
+        if (getpid() != owner || !turn.try_lock()) {
+            work(0);
+            return 1;
         }
-    } join_all{team};
-    try {
-        for (int k = 1; k < threads; ++k)
-            team.emplace_back([&work, k] { work(k); });
-    } catch (const std::system_error&) {
-        // Fewer threads than asked: those started share all the work.
-    } catch (...) {
-        stop();
-        throw;
+        grow(threads - 1);
+        const int helpers = std::min(threads - 1, int(workers.size()));
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            job = &work;
+            call = [](const void* w, int k) { (*static_cast<const Work*>(w))(k); };
+            ++round;
+            taking = running = helpers;
+        }
+        wake.notify_all();
+        const helpers_done wait{*this};
+        work(0);
+        return helpers + 1;
     }
-    work(0);
-    return int(team.size()) + 1;
+
+    // Joins every worker, once no count has them; the next count starts
+    // them again.
+    void stop()
+    {
+        if (getpid() != owner)
+            return;
+        const std::lock_guard<std::mutex> turn(busy);
+        set_ending(true);
+        wake.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+        workers.clear();
+        set_ending(false);
+    }
+
+private:
+    struct helpers_done {
+        team& t;
+        ~helpers_done()
+        {
+            std::unique_lock<std::mutex> hold(t.lock);
+            t.done.wait(hold, [this] { return t.running == 0; });
+        }
+    };
+
+    // Up to `size` workers; fewer when the system refuses more.
+    void grow(int size)
+    {
+        while (int(workers.size()) < size) {
+            try {
+                workers.emplace_back([this, k = int(workers.size()) + 1, seen = round] { serve(k, seen); });
+            } catch (...) {   // std::system_error or std::bad_alloc
+                return;
+            }
+        }
+    }
+
+    // Worker k takes part in each job that asks for k workers or more.
+    void serve(int k, std::uint64_t seen)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            wake.wait(hold, [&] { return ending || (round != seen && k <= taking); });
+            if (ending)
+                return;
+            seen = round;
+            hold.unlock();
+            call(job, k);
+            hold.lock();
+            if (--running == 0)
+                done.notify_one();
+        }
+    }
+
+    void set_ending(bool end)
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        ending = end;
+    }
+
+    const pid_t owner = getpid();
+    std::mutex busy;   // held by the count that has the workers
+    std::vector<std::thread> workers;
+    // The job, under lock: the workers 1 to `taking` run call(job, k), and
+    // `running` of them have not finished; a job bumps `round`.
+    std::mutex lock;
+    std::condition_variable wake, done;
+    void (*call)(const void*, int) = nullptr;
+    const void* job = nullptr;
+    std::uint64_t round = 0;
+    int taking = 0, running = 0;
+    bool ending = false;
+};
+
+team& kept_team()
+{
+    static team& kept = *new team;
+    [[maybe_unused]] static const int joined_at_exit = std::atexit([] { kept_team().stop(); });
+    return kept;
 }
 
 // Takes the units of a job in turn, from any number of workers.
@@ -254,7 +340,7 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     const bool into_map = one_block(hits, map);
     std::vector<grid_ptr> grids = pool.take(threads - into_map, cells);
 
-    const int started = run_workers(
+    const int started = kept_team().run(
         threads,
         [&](int worker) {
             const fast_detail::grid g = into_map && worker == 0
@@ -273,8 +359,7 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
                 since_clamp += u->work;
                 count(*u, g);
             }
-        },
-        [&] { job.stop(); });
+        });
 
     // The grids of a cancelled count are left as they are, and released.
     if (watch.cancelled())
@@ -334,7 +419,11 @@ private:
 
 namespace fast {
 
-void set_threads(int threads) { thread_setting.store(std::max(0, threads)); }
+void set_threads(int threads)
+{
+    thread_setting.store(std::max(0, threads));
+    kept_team().stop();
+}
 
 std::uint64_t scratch_bytes(int chords, int w, int h)
 {
