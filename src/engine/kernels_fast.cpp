@@ -183,8 +183,10 @@ private:
             if (ending)
                 return;
             seen = round;
+            void (*const run_job)(const void*, int) = call;
+            const void* const this_job = job;
             hold.unlock();
-            call(job, k);
+            run_job(this_job, k);
             hold.lock();
             if (--running == 0)
                 done.notify_one();
