@@ -371,7 +371,7 @@ int reserve(int fd, std::size_t size)
         return 0;
     struct stat file;
     struct statvfs disk;
-    if (errno != EOPNOTSUPP || fstat(fd, &file) != 0 || fstatvfs(fd, &disk) != 0)
+    if ((errno != EOPNOTSUPP && errno != ENOSYS) || fstat(fd, &file) != 0 || fstatvfs(fd, &disk) != 0)
         return errno;
     const std::uint64_t held = std::uint64_t(file.st_blocks) * 512, room = std::uint64_t(disk.f_bavail) * disk.f_frsize;
     return size <= held || size - held <= room ? 0 : ENOSPC;
