@@ -111,30 +111,37 @@ std::vector<unit> span_units(std::int64_t n, std::int64_t size)
 // condition variables in such a child would wait for the parent's workers.
 class team {
 public:
-    // Runs work(k) for k = 0 on the calling thread and k = 1, 2, ... on up to
-    // threads - 1 workers, all done before it returns; returns how many ran.
-    // A worker that cannot be started leaves its share to the others.
+    // Runs work(k) for k = 0 on the calling thread and k = 1, 2, ... on the
+    // workers that join it, at most threads - 1, all done before it returns;
+    // returns how many ran. A worker that cannot be started, or that the
+    // system has not run by the time the calling thread has finished, leaves
+    // its share to the others: a busy machine never keeps a count waiting
+    // for a thread that has nothing left to do.
     template <class Work>
     int run(int threads, const Work& work)
     {
         std::unique_lock<std::mutex> turn(busy, std::defer_lock);
-        if (getpid() != owner || !turn.try_lock()) {
+        if (threads <= 1 || getpid() != owner || !turn.try_lock()) {
             work(0);
             return 1;
         }
         grow(threads - 1);
-        const int helpers = std::min(threads - 1, int(workers.size()));
         {
-            std::lock_guard<std::mutex> hold(lock);
+            const std::lock_guard<std::mutex> hold(lock);
             job = &work;
             call = [](const void* w, int k) { (*static_cast<const Work*>(w))(k); };
             ++round;
-            taking = running = helpers;
+            open = std::min(threads - 1, int(workers.size()));
+            joined = 0;
         }
         wake.notify_all();
-        const helpers_done wait{*this};
-        work(0);
-        return helpers + 1;
+        try {
+            work(0);
+        } catch (...) {
+            close();
+            throw;
+        }
+        return close() + 1;
     }
 
     // Joins every worker, once no count has them; the next count starts
@@ -153,36 +160,40 @@ public:
     }
 
 private:
-    struct helpers_done {
-        team& t;
-        ~helpers_done()
-        {
-            std::unique_lock<std::mutex> hold(t.lock);
-            t.done.wait(hold, [this] { return t.running == 0; });
-        }
-    };
+    // Lets no more workers join the job, waits for those that have, and
+    // returns how many did.
+    int close()
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        open = 0;
+        done.wait(hold, [this] { return running == 0; });
+        return joined;
+    }
 
     // Up to `size` workers; fewer when the system refuses more.
     void grow(int size)
     {
         while (int(workers.size()) < size) {
             try {
-                workers.emplace_back([this, k = int(workers.size()) + 1, seen = round] { serve(k, seen); });
+                workers.emplace_back([this, seen = round] { serve(seen); });
             } catch (...) {   // std::system_error or std::bad_alloc
                 return;
             }
         }
     }
 
-    // Worker k takes part in each job that asks for k workers or more.
-    void serve(int k, std::uint64_t seen)
+    // A worker joins each job that still has room, numbered in the order of
+    // joining.
+    void serve(std::uint64_t seen)
     {
         std::unique_lock<std::mutex> hold(lock);
         for (;;) {
-            wake.wait(hold, [&] { return ending || (round != seen && k <= taking); });
+            wake.wait(hold, [&] { return ending || (round != seen && joined < open); });
             if (ending)
                 return;
             seen = round;
+            const int k = ++joined;
+            ++running;
             void (*const run_job)(const void*, int) = call;
             const void* const this_job = job;
             hold.unlock();
@@ -202,14 +213,14 @@ private:
     const pid_t owner = getpid();
     std::mutex busy;   // held by the count that has the workers
     std::vector<std::thread> workers;
-    // The job, under lock: the workers 1 to `taking` run call(job, k), and
-    // `running` of them have not finished; a job bumps `round`.
+    // The job, under lock: a job bumps `round`; up to `open` workers join
+    // it and run call(job, k), `running` of them not finished yet.
     std::mutex lock;
     std::condition_variable wake, done;
     void (*call)(const void*, int) = nullptr;
     const void* job = nullptr;
     std::uint64_t round = 0;
-    int taking = 0, running = 0;
+    int open = 0, joined = 0, running = 0;
     bool ending = false;
 };
 
