@@ -211,22 +211,32 @@ void painting()
 // The animation of n as the program runs it: each frame the worker's
 // computation of the counts, then the painting, n stepping by 0.01 from 2,
 // complete mode, on the fly, 640x480. m = 3 shows what a frame costs beside
-// its pairs.
+// its pairs. Side by side: the fast loops' threads kept from frame to frame,
+// and started anew for every frame (set_threads ends the threads kept).
 void animation_frames()
 {
     std::printf("\nAnimation frames, complete, on the fly, 640x480, n from 2 by 0.01: computation + painting\n");
-    std::printf("%6s %12s %12s %10s %6s\n", "m", "pairs", "ms/frame", "frames/s", "cores");
+    std::printf("%6s %12s | %-29s | %-29s | %s\n", "", "", "threads kept", "threads started every frame",
+                "kept/started");
+    std::printf("%6s %12s | %8s %8s %11s | %8s %8s %11s | %s\n", "m", "pairs", "ms/frame", "frames/s", "cpu ms/frame",
+                "ms/frame", "frames/s", "cpu ms/frame", "frames/s");
     for (int m : {3, 1499, 5000, 10000}) {
         auto model = make_model(640, 480, 2, m, 1, on_the_fly);
         int frame = 0;
-        const timing t = best_time([&] {
-            for (int k = 0; k < 20; ++k) {
-                model->set(multiplier_after(2, 0.01, ++frame), m, 1, on_the_fly);
-                check(model->compute() && model->render(), "frame");
-            }
-        });
-        std::printf("%6d %12lld %12.3f %10.1f %6.2f\n", m, (long long)model->pairs(), t.wall / 20 * 1e3, 20 / t.wall,
-                    t.cores());
+        const auto frames = [&](bool new_threads) {
+            return [&, new_threads] {
+                for (int k = 0; k < 20; ++k) {
+                    if (new_threads)
+                        fast::set_threads(0);
+                    model->set(multiplier_after(2, 0.01, ++frame), m, 1, on_the_fly);
+                    check(model->compute() && model->render(), "frame");
+                }
+            };
+        };
+        const std::vector<timing> t = best_times({frames(false), frames(true)});
+        std::printf("%6d %12lld | %8.3f %8.1f %11.3f | %8.3f %8.1f %11.3f | %.2f\n", m, (long long)model->pairs(),
+                    t[0].wall / 20 * 1e3, 20 / t[0].wall, t[0].cpu / 20 * 1e3, t[1].wall / 20 * 1e3, 20 / t[1].wall,
+                    t[1].cpu / 20 * 1e3, t[1].wall / t[0].wall);
         std::fflush(stdout);
     }
 }

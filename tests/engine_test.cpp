@@ -356,6 +356,18 @@ TEST(Engine, OnlyAMapOfTheBitmapsSizeIsDrawnAndRerenderComputesOnTheFly)
     EXPECT_EQ(fingerprint(model->bmp), picture({120, 90, 2, 201, 0, 0, 2}));
 }
 
+// Any finite n draws the picture of its residue mod m, however far from it:
+// with decimals, negative, past the int range, and in both modes.
+TEST(Engine, EveryMultiplierDrawsItsResidue)
+{
+    const double residue_and_n[][2] = {{49.375, 2147483646.375}, {49.375, 49.375 - 3 * 301}, {49.375, 49.375 + 301e12},
+                                       {49.36999988555908, 2147483646.37}, {188.5, 1e15 + 0.5}, {188, 1e15},
+                                       {112.75, -1e15 - 0.25}, {296, -5}, {0, -1e-300}};
+    for (const auto& [r, n] : residue_and_n)
+        for (int type : {on_the_fly, from_root | on_the_fly})
+            EXPECT_EQ(picture({160, 120, n, 301, 1, type, 1}), picture({160, 120, r, 301, 1, type, 1})) << n << " " << type;
+}
+
 // Allocations and threads that cannot be had: the model keeps its
 // figure, the bitmap its picture.
 TEST(Engine, Failures)
@@ -377,9 +389,13 @@ TEST(Engine, Failures)
         }
         EXPECT_GT(k, 3);
     }
-    for (int started : {0, 1}) {
+    // Two helpers are asked for, started once and kept for every count after.
+    for (int started : {0, 1, 3}) {
         threads_left = started;
-        EXPECT_EQ(picture({160, 120, 2, 401, 1, 0, 1}), picture({160, 120, 2, 401, 1, 0, 1}, false));
+        fast::set_threads(3);   // ends the threads kept: the next count starts them again
+        const figure f{160, 120, 2, 401, 1, 0, 1};
+        EXPECT_TRUE(picture(f) == picture(f, false) && picture(f) == picture(f, false)) << started;
+        EXPECT_EQ(threads_left, std::max(0, started - 2)) << started;
         threads_left = -1;
     }
     auto model = model_of({64, 48, 2, INT_MAX, 1, 0, 1});
@@ -402,8 +418,8 @@ TEST(Engine, Multipliers)
         EXPECT_EQ(parse_multiplier(typed, n) ? multiplier_text(n) : "", written) << typed;
     }
     EXPECT_TRUE(multiplier_after(2, 0.01, 37) == 2.37 && multiplier_after(2.37, -0.01, 300) == -0.63 &&
-                multiplier_after(-3, 1, 5) == 2 && multiplier_text(multiplier_after(0.1, 0.2, 1)) == "0.3");
-    EXPECT_TRUE(whole_multiplier(-2147483648.0) && !whole_multiplier(2.5) && !whole_multiplier(2147483648.0));
+                multiplier_after(-3, 1, 5) == 2 && multiplier_text(multiplier_after(0.1, 0.2, 1)) == "0.3" && multiplier_text(multiplier_after(-0.9, 0.3, 3)) == "0");
+    EXPECT_TRUE(whole_multiplier(-2147483647.0) && !whole_multiplier(2.5) && !whole_multiplier(-2147483648.0));
 }
 
 // Views as the status line writes them, in decimals that the renderer's

@@ -30,14 +30,24 @@ int residue(std::int64_t a, int m)
 // product fits in 64 bits.
 int step(int k, int n, int m) { return residue(std::int64_t(k) * n, m); }
 
-// The whole multiplier an orbit is walked with, reduced mod m. A multiplier
-// with decimals has no orbit: its whole part serves.
+// n mod m in [0, m), reduced once and exactly: every finite n draws the
+// picture of this residue, whatever its size. fmod is exact; only the sum
+// that lifts a negative remainder can round, up to m itself at most, which
+// is the residue 0. Not a number for an infinite or undefined n.
+double multiplier_residue(double n, int m)
+{
+    double r = std::fmod(n, double(m));
+    if (r < 0)
+        r += double(m);
+    return r < double(m) ? r + 0.0 : 0.0;   // + 0.0: never -0
+}
+
+// The whole multiplier an orbit is walked with, in [0, m). A multiplier with
+// decimals has no orbit: the whole part of its residue serves.
 int orbit_multiplier(double n, int m)
 {
-    const double whole = std::trunc(n);
-    if (!(std::fabs(whole) < 9e18))
-        return 0;
-    return residue(std::int64_t(whole), m);
+    const double r = multiplier_residue(n, m);
+    return r >= 0 && r < double(m) ? int(r) : 0;
 }
 
 // Point at the real position t of m around the circle (t = k for point k).
@@ -64,17 +74,18 @@ void place_points(figure& f, int m)
     f.at = f.points.get();
 }
 
-// Chord k joins point k to where k * n falls: a point of the circle for a
-// whole n, computed exactly in integers; between two points otherwise, at
-// fmod(k * n, m).
+// Chord k joins point k to where k * n falls, from the residue r of n: a
+// point of the circle for a whole r, computed exactly in integers; between
+// two points otherwise, at fmod(k * r, m), in [0, m) since k * r >= 0.
 void complete_chords(figure& f, double n, int m)
 {
     f.seq.reset(new int[m]);
     f.count = m;
     f.from.resize(std::size_t(m - 1));
     f.to.resize(std::size_t(m - 1));
-    const bool whole = whole_multiplier(n);
-    const int n_mod_m = whole ? residue(std::int64_t(n), m) : 0;
+    const double r = multiplier_residue(n, m);
+    const bool whole = whole_multiplier(r);
+    const int n_mod_m = whole ? int(r) : 0;
     for (int k = 1; k < m; ++k) {
         f.from[k - 1] = f.at[k];
         if (whole) {
@@ -82,9 +93,7 @@ void complete_chords(figure& f, double n, int m)
             f.to[k - 1] = f.at[f.seq[k]];
             continue;
         }
-        double t = std::fmod(double(k) * n, double(m));
-        if (t < 0)
-            t += double(m);
+        const double t = std::fmod(double(k) * r, double(m));
         f.seq[k] = t >= 0 && t < double(m) ? int(t) : 0;
         f.to[k - 1] = on_circle(t, m);
     }

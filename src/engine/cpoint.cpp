@@ -1,3 +1,4 @@
+// The crossing of two lines, each given by two points, as the chords are intersected.
 #include "cpoint.h"
 
 Cpoint inter(const Cpoint& a, const Cpoint& b, const Cpoint& c, const Cpoint& d)

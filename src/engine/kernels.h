@@ -55,7 +55,8 @@ bool count_points(const Cpoint* points, std::int64_t n, const pixel_map& map,
 namespace fast {
 // Worker threads of the loops below: 0 (the default) for as many as the
 // work can use, up to one per core; otherwise that many, or fewer when the
-// work does not divide into that many pieces.
+// work does not divide into that many pieces. The threads are kept from one
+// count to the next; this ends those kept, and the next count starts anew.
 void set_threads(int threads);
 // Memory the loops take on top of their arguments: the chords' lines, and a
 // private hit grid per thread when they count into a w x h map (w = 0: no map).

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -102,34 +103,132 @@ std::vector<unit> span_units(std::int64_t n, std::int64_t size)
     return units;
 }
 
-// Runs work(worker) on the calling thread (worker 0) and on up to
-// threads - 1 more, all joined before it returns; returns how many ran.
-// A thread that cannot be started leaves its share to the others; an
-// allocation failure calls stop(), joins the threads started and propagates.
-template <class Work, class Stop>
-int run_workers(int threads, const Work& work, const Stop& stop)
-{
-    std::vector<std::thread> team;
-    team.reserve(std::size_t(std::max(threads, 1) - 1));
-    struct joiner {
-        std::vector<std::thread>& team;
-        ~joiner()
-        {
-            for (std::thread& t : team)
-                t.join();
+// Worker threads kept from one count to the next, so that the frames of an
+// animation start none: started as counts first ask for them, joined when
+// the program ends. One count at a time has them; a count that finds them
+// taken by a count on another thread runs alone, and so does a forked child,
+// which has none of its parent's threads. Never destroyed: destroying the
+// condition variables in such a child would wait for the parent's workers.
+class team {
+public:
+    // Runs work(k) for k = 0 on the calling thread and k = 1, 2, ... on the
+    // workers that join it, at most threads - 1, all done before it returns;
+    // returns how many ran. A worker that cannot be started, or that the
+    // system has not run by the time the calling thread has finished, leaves
+    // its share to the others: a busy machine never keeps a count waiting
+    // for a thread that has nothing left to do.
+    template <class Work>
+    int run(int threads, const Work& work)
+    {
+        std::unique_lock<std::mutex> turn(busy, std::defer_lock);
+        if (threads <= 1 || getpid() != owner || !turn.try_lock()) {
+            work(0);
+            return 1;
         }
-    } join_all{team};
-    try {
-        for (int k = 1; k < threads; ++k)
-            team.emplace_back([&work, k] { work(k); });
-    } catch (const std::system_error&) {
-        // Fewer threads than asked: those started share all the work.
-    } catch (...) {
-        stop();
-        throw;
+        grow(threads - 1);
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            job = &work;
+            call = [](const void* w, int k) { (*static_cast<const Work*>(w))(k); };
+            ++round;
+            open = std::min(threads - 1, int(workers.size()));
+            joined = 0;
+        }
+        wake.notify_all();
+        try {
+            work(0);
+        } catch (...) {
+            close();
+            throw;
+        }
+        return close() + 1;
     }
-    work(0);
-    return int(team.size()) + 1;
+
+    // Joins every worker, once no count has them; the next count starts
+    // them again.
+    void stop()
+    {
+        if (getpid() != owner)
+            return;
+        const std::lock_guard<std::mutex> turn(busy);
+        set_ending(true);
+        wake.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+        workers.clear();
+        set_ending(false);
+    }
+
+private:
+    // Lets no more workers join the job, waits for those that have, and
+    // returns how many did.
+    int close()
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        open = 0;
+        done.wait(hold, [this] { return running == 0; });
+        return joined;
+    }
+
+    // Up to `size` workers; fewer when the system refuses more.
+    void grow(int size)
+    {
+        while (int(workers.size()) < size) {
+            try {
+                workers.emplace_back([this, seen = round] { serve(seen); });
+            } catch (...) {   // std::system_error or std::bad_alloc
+                return;
+            }
+        }
+    }
+
+    // A worker joins each job that still has room, numbered in the order of
+    // joining.
+    void serve(std::uint64_t seen)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        for (;;) {
+            wake.wait(hold, [&] { return ending || (round != seen && joined < open); });
+            if (ending)
+                return;
+            seen = round;
+            const int k = ++joined;
+            ++running;
+            void (*const run_job)(const void*, int) = call;
+            const void* const this_job = job;
+            hold.unlock();
+            run_job(this_job, k);
+            hold.lock();
+            if (--running == 0)
+                done.notify_one();
+        }
+    }
+
+    void set_ending(bool end)
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        ending = end;
+    }
+
+    const pid_t owner = getpid();
+    std::mutex busy;   // held by the count that has the workers
+    std::vector<std::thread> workers;
+    // The job, under lock: a job bumps `round`; up to `open` workers join
+    // it and run call(job, k), `running` of them not finished yet.
+    std::mutex lock;
+    std::condition_variable wake, done;
+    void (*call)(const void*, int) = nullptr;
+    const void* job = nullptr;
+    std::uint64_t round = 0;
+    int open = 0, joined = 0, running = 0;
+    bool ending = false;
+};
+
+team& kept_team()
+{
+    static team& kept = *new team;
+    [[maybe_unused]] static const int joined_at_exit = std::atexit([] { kept_team().stop(); });
+    return kept;
 }
 
 // Takes the units of a job in turn, from any number of workers.
@@ -254,7 +353,7 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
     const bool into_map = one_block(hits, map);
     std::vector<grid_ptr> grids = pool.take(threads - into_map, cells);
 
-    const int started = run_workers(
+    const int started = kept_team().run(
         threads,
         [&](int worker) {
             const fast_detail::grid g = into_map && worker == 0
@@ -273,8 +372,7 @@ bool count_on_grids(std::vector<unit> units, int threads, const pixel_map& map, 
                 since_clamp += u->work;
                 count(*u, g);
             }
-        },
-        [&] { job.stop(); });
+        });
 
     // The grids of a cancelled count are left as they are, and released.
     if (watch.cancelled())
@@ -334,7 +432,11 @@ private:
 
 namespace fast {
 
-void set_threads(int threads) { thread_setting.store(std::max(0, threads)); }
+void set_threads(int threads)
+{
+    thread_setting.store(std::max(0, threads));
+    kept_team().stop();
+}
 
 std::uint64_t scratch_bytes(int chords, int w, int h)
 {

@@ -1,3 +1,4 @@
+// The plain loops: the executable definition of what the fast loops must count, pair by pair.
 #include "kernels.h"
 
 #include <climits>

@@ -1,3 +1,4 @@
+// How much memory the machine can still give, and sizes that saturate instead of wrapping.
 #include "memory.h"
 
 #include <sys/mman.h>

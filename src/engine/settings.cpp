@@ -105,15 +105,14 @@ void write_status(char* text, int size, double n, int m, int r, int type, int zo
                   zoom);
 }
 
-bool whole_multiplier(double n)
-{
-    return n >= double(INT_MIN) && n <= double(INT_MAX) && n == std::trunc(n);
-}
+bool multiplier_in_range(double n) { return std::fabs(n) <= double(INT_MAX); }
+
+bool whole_multiplier(double n) { return multiplier_in_range(n) && n == std::trunc(n); }
 
 std::string multiplier_text(double n)
 {
     char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, n).ptr);
+    return std::string(text, std::to_chars(text, text + sizeof text, n + 0.0).ptr);
 }
 
 bool parse_decimal(const std::string& text, double& value)
@@ -137,7 +136,7 @@ bool parse_decimal(const std::string& text, double& value)
 bool parse_multiplier(const std::string& text, double& n)
 {
     double value;
-    if (!parse_decimal(text, value) || !(std::fabs(value) <= double(INT_MAX)))
+    if (!parse_decimal(text, value) || !multiplier_in_range(value))
         return false;
     n = value;
     return true;

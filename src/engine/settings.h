@@ -78,16 +78,19 @@ std::string view_text(double magnify, double cx, double cy);
 // The one-line description of a figure, as the status line shows it.
 void write_status(char* text, int size, double n, int m, int r, int type, int zoom);
 
-// Whether n is a whole number of the int range: only such a multiplier has
-// an orbit, and its chords are placed by integer arithmetic.
+// The one range of multipliers that both programs take: a magnitude within
+// the int range. (The engine draws any finite n, as its residue mod m.)
+bool multiplier_in_range(double n);
+// Whether n is a whole multiplier of that range: only such a multiplier is
+// taken from a root, where it has an orbit.
 bool whole_multiplier(double n);
-// n in its shortest exact form: "2", "-7", "2.37".
+// n in its shortest exact form: "2", "-7", "2.37"; "0" for -0.
 std::string multiplier_text(double n);
 // Reads a decimal number: an optional sign, digits and at most one decimal
 // point with digits on at least one side, nothing else. False for anything
 // else.
 bool parse_decimal(const std::string& text, double& value);
-// Reads a multiplier: a decimal number of magnitude within the int range.
+// Reads a multiplier: a decimal number in the multipliers' range.
 bool parse_multiplier(const std::string& text, double& n);
 // start + steps * step, rounded to the decimal places of start and step, so
 // that 2 + 37 steps of 0.01 give exactly the double nearest 2.37 rather than

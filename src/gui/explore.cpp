@@ -31,7 +31,7 @@ int stepped_modulus(int m, int by)
 double stepped_multiplier(double n, double by)
 {
     const double stepped = multiplier_after(n, by, 1);
-    return std::fabs(stepped) <= double(INT_MAX) ? stepped : n;
+    return multiplier_in_range(stepped) ? stepped : n;
 }
 
 bool at_or_past(double n, double last, double step) { return step > 0 ? n >= last : n <= last; }

@@ -116,7 +116,7 @@ verdict judge_multiplier(const char* text, const void* whole)
     double n;
     if (!read_decimal_number(text, n))
         return verdict::not_a_number;
-    if (!(std::fabs(n) <= double(INT_MAX)))
+    if (!multiplier_in_range(n))
         return verdict::out_of_range;
-    return *static_cast<const bool*>(whole) && n != std::trunc(n) ? verdict::needs_complete : verdict::taken;
+    return *static_cast<const bool*>(whole) && !whole_multiplier(n) ? verdict::needs_complete : verdict::taken;
 }

@@ -1,3 +1,4 @@
+// A signal ends the program from a thread of its own, after the unfinished picture is removed.
 #include "ending.h"
 
 #include <pthread.h>

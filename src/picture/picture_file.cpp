@@ -1,8 +1,10 @@
+// Picture files written in each format, and put in place without ever leaving a partial one.
 #include "picture_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
@@ -360,15 +362,33 @@ bool has_access_list(const std::string& path)
     return getxattr(path.c_str(), "system.posix_acl_access", nullptr, 0) > 0;
 }
 
-// Copies the size bytes into the file path, emptied first; 0 or the errno
-// of the failure.
+// Room on the disk for the first size bytes of the file, its size and
+// content kept as they are: 0, or the errno of the refusal. A file system
+// that cannot reserve must have free the space that the file lacks.
+int reserve(int fd, std::size_t size)
+{
+    if (size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(size)) == 0)
+        return 0;
+    struct stat file;
+    struct statvfs disk;
+    if ((errno != EOPNOTSUPP && errno != ENOSYS) || fstat(fd, &file) != 0 || fstatvfs(fd, &disk) != 0)
+        return errno;
+    const std::uint64_t held = std::uint64_t(file.st_blocks) * 512, room = std::uint64_t(disk.f_bavail) * disk.f_frsize;
+    return size <= held || size - held <= room ? 0 : ENOSPC;
+}
+
+// Copies the size bytes into the file path in place of what it holds; 0 or
+// the errno of the failure. A regular file is overwritten from its start and
+// then cut to size, never emptied first: the room reserved beyond its end
+// would go with its old blocks, and a disk too full for the picture then
+// refuses it before the file is touched.
 int copy_into(const std::string& path, bool regular, const char* bytes, std::size_t size)
 {
     const int to = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (to < 0)
         return errno;
-    copying = regular;
-    int failure = regular && ftruncate(to, 0) != 0 ? errno : 0;
+    int failure = regular ? reserve(to, size) : 0;
+    copying = regular && !failure;
     for (std::size_t done = 0; !failure && done < size;) {
         const ssize_t wrote = write(to, bytes + done, size - done);
         if (wrote < 0 && errno != EINTR)
@@ -376,6 +396,8 @@ int copy_into(const std::string& path, bool regular, const char* bytes, std::siz
         else if (wrote > 0)
             done += std::size_t(wrote);
     }
+    if (!failure && regular && ftruncate(to, off_t(size)) != 0)
+        failure = errno;
     // FIFOs and character devices keep nothing to flush.
     if (!failure && fsync(to) != 0 && errno != EINVAL)
         failure = errno;

@@ -35,7 +35,8 @@ int write_picture(int fd, BITMAP* bmp, picture_format format, const std::string&
 // group. Where a rename would lose something (other hard links to the file,
 // its access list, its owner, a directory that may not be written, a FIFO or
 // a device), the whole picture is made in memory first and then written
-// into the file itself.
+// into the file itself, once the disk has room for it: a disk too full
+// leaves the file as it was.
 //
 // One picture file is under way at a time.
 class picture_file {

@@ -1,3 +1,4 @@
+// Reading the command line of quorvane-render into what to draw and where, or a usage error.
 #include "options.h"
 
 #include <getopt.h>

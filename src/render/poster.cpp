@@ -1,3 +1,4 @@
+// One picture, or a run of frames, from the options into files, with the progress shown.
 #include "poster.h"
 
 #include <unistd.h>

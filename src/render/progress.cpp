@@ -1,3 +1,4 @@
+// The progress line on standard error: what is done, the time left, and a clean end of the line.
 #include "progress.h"
 
 #include <unistd.h>

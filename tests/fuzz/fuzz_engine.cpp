@@ -23,8 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(v, data, size < sizeof v ? size : sizeof v);
     const int m = v[1] % 600, w = 1 + (v[5] & 255), h = 1 + (v[6] & 255);
     Cchryzode model(create_bitmap(w, h));
-    // Bit 4 of v[3] asks for a multiplier with decimals.
-    model.set((v[3] & 4) ? v[0] / 7.0 : v[0], m, v[2], v[3] & 3);
+    // Bit 4 of v[3] asks for a multiplier with decimals, bit 8 for one far
+    // past the int range.
+    model.set(((v[3] & 4) ? v[0] / 7.0 : v[0]) * ((v[3] & 8) ? 1e12 : 1), m, v[2], v[3] & 3);
     model.set_zoom(v[4]);
     model.set_colors(v[7], v[8], v[9]);
     char text[128];
