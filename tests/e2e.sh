@@ -93,6 +93,59 @@ finish 0
 differ=$(compare -metric AE "$work/e2e.bmp" "$work/expected.bmp" null: 2>&1) || true
 [ "$differ" = 0 ] || fail "the saved picture is not quorvane-render's: $differ pixels differ"
 
+# The mouse and the keys move about the figure. Each view is saved as PNG
+# and read back from its settings: the point under the pointer stays put
+# as the wheel magnifies, and quorvane-render draws the saved picture again
+# from them alone.
+save_png() {   # NAME
+  xdotool mousemove 630 472; to_save_as "$work/"; keys End; xdotool key --repeat 70 --delay 2 BackSpace; text "$1"; keys Return
+  wait_for 10 "$1" test -s "$work/$1"
+  wait_for 10 "the Save as dialog to close" eval '! dialog_at 467 312'
+  "$render" --settings "$work/$1" -o "$work/again.png"
+  differ=$(compare -metric AE "$work/$1" "$work/again.png" null: 2>&1) || true
+  [ "$differ" = 0 ] || fail "$1 is not what its settings draw: $differ pixels differ"
+  local settings
+  settings=$("$render" --settings "$work/$1" --print-settings)
+  magnify=$(sed -n 's/^magnify = //p' <<<"$settings")
+  read -r cx cy <<<"$(sed -n 's/^center = \[\(.*\), \(.*\)\]/\1 \2/p' <<<"$settings")"
+}
+near() { awk -v a="$1" -v b="$2" 'BEGIN { exit !((a - b) ^ 2 < (1 / 480) ^ 2) }'; }   # within a pixel at x1
+start "$quorvane"
+new_dialog; keys Return
+wait_for 30 "the figure" changed 640 20 0 460
+before=$(region 640 400 0 30)
+xdotool mousemove --sync 200 150 click 4   # a notch of the wheel up, over (-0.5, -0.375)
+wait_for 30 "the magnified figure" changed 640 400 0 30
+save_png wheel.png
+[ "$magnify" = 1.25 ] || fail "the wheel magnified to $magnify"
+near "$(awk -v c="$cx" -v s="$magnify" 'BEGIN { print c - 120 * 2 / (480 * s) }')" -0.5 &&
+  near "$(awk -v c="$cy" -v s="$magnify" 'BEGIN { print c - 90 * 2 / (480 * s) }')" -0.375 ||
+  fail "the point under the pointer moved: x$magnify at ($cx, $cy)"
+wheel_cx=$cx wheel_cy=$cy
+before=$(region 640 400 0 30)
+xdotool mousemove --sync 300 200 mousedown 1; sleep 0.2
+for step in 10 20 30 40; do xdotool mousemove --sync $((300 + step)) $((200 + step * 3 / 4)); sleep 0.1; done
+sleep 0.2; xdotool mouseup 1
+wait_for 30 "the panned figure" changed 640 400 0 30
+save_png drag.png
+near "$cx" "$(awk -v c="$wheel_cx" 'BEGIN { print c - 40 * 2 / (480 * 1.25) }')" &&
+  near "$cy" "$(awk -v c="$wheel_cy" 'BEGIN { print c - 30 * 2 / (480 * 1.25) }')" || fail "the drag moved to ($cx, $cy)"
+before=$(region 640 400 0 30)
+xdotool keydown ctrl mousemove --sync 200 150 mousedown 1; sleep 0.2
+for step in 40 80 120 160; do xdotool mousemove --sync $((200 + step)) $((150 + step * 3 / 4)); sleep 0.1; done
+sleep 0.2; xdotool mouseup 1 keyup ctrl
+wait_for 30 "the framed figure" changed 640 400 0 30
+save_png frame.png
+[ "$magnify" = 5 ] || fail "the rectangle magnified to $magnify"
+keys BackSpace; sleep 1
+save_png back.png
+[ "$magnify" = 1.25 ] || fail "Backspace went back to x$magnify"
+keys Home; sleep 1
+save_png home.png
+[ "$magnify $cx $cy" = "1 0 0" ] || fail "Home went to x$magnify at ($cx, $cy)"
+menu f q
+finish 0
+
 # No mode can be set again after a refused change.
 start env LD_PRELOAD="$refusals" QUORVANE_REFUSE_GFX=after-first "$quorvane"
 menu f g

@@ -515,6 +515,15 @@ figure_counts count_figure(Cchryzode& counter, const figure_request& request)
     figure_counts result;
     result.number = request.number;
     result.computed = counter.compute();
+    const figure_settings& f = request.figure;
+    const bool magnified = f.magnify != 1 || f.cx != 0 || f.cy != 0;
+    if (!result.computed && !counter.cancel_requested && !(f.type & on_the_fly) && magnified &&
+        counter.calcul_bytes() > available_memory()) {
+        // No memory holds the list of every crossing: a magnified view
+        // counts them as they come, the same counts.
+        counter.set(f.n, f.m, f.r, f.type | on_the_fly);
+        result.computed = counter.compute();
+    }
     if (result.computed)
         result.hits = counter.take_counts();
     else if (!counter.cancel_requested)
