@@ -42,6 +42,7 @@ void expect_figure(const figure& f, bool shown = true)
     const bitmap_ptr expected = engine_picture(f);
     EXPECT_EQ(different_pixels(view(), expected.get()) != 0, !shown);
     EXPECT_EQ(view_differs_on_screen(), 0);
+    EXPECT_TRUE(menu_bar_on_screen() || (main_dialog[menu_bar_entry].flags & D_HIDDEN));
     clear(view());
     ASSERT_TRUE(typed(menu(KEY_C, 'r')));
     EXPECT_EQ(different_pixels(view(), expected.get()), 0) << "after Rerender";
@@ -439,6 +440,15 @@ TEST_F(gui, keys_step_the_figure)
     EXPECT_NE(view_differs_on_screen(), 0) << "the legend over the view";
     ASSERT_TRUE(typed({keystroke('l'), keystroke('p'), keystroke('s')}));   // the default map again
     EXPECT_EQ(view_differs_on_screen(), 0);
+    // n never steps past the int range.
+    for (const double edge : {2147483647.0, -2147483647.0}) {
+        ASSERT_TRUE(typed(new_figure({edge, 301, 0, on_the_fly, 1})));
+        const int outward = edge > 0 ? KEY_RIGHT : KEY_LEFT, inward = edge > 0 ? KEY_LEFT : KEY_RIGHT;
+        ASSERT_TRUE(typed({press(outward)}));
+        EXPECT_TRUE(state.wanted.n == edge && state.shown.n == edge);
+        ASSERT_TRUE(typed({press(inward)}));
+        EXPECT_EQ(state.shown.n, edge - (edge > 0 ? 1 : -1));
+    }
     // From a root, Shift steps n by whole numbers.
     ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1}) +
                       shifted(KEY_RIGHT, true, [] { return state.wanted.n == 3; })));
@@ -470,6 +480,7 @@ TEST_F(gui, animation)
     ASSERT_TRUE(typed(new_figure({2, 1499, 0, on_the_fly, 1}) + steps{keystroke(' ')}));
     ASSERT_TRUE(run_main_until([] { return state.shown.n >= 2.05; }));
     EXPECT_EQ(status_line().rfind("Animating n=2.0", 0), 0u) << status_line();
+    EXPECT_TRUE(menu_bar_on_screen()) << "over the frames";
     ASSERT_TRUE(typed({keystroke(' ')}));
     const double paused_at = state.shown.n;
     run_main_until([] { return false; }, 0.3);

@@ -2,11 +2,13 @@
 // one table of inputs and outcomes per dialog.
 #include <climits>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
 
 #include "harness.h"
+#include "settings_file.h"
 
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -301,4 +303,51 @@ TEST_F(shell, shortcuts)
     EXPECT_TRUE(run_main_to_end());
 }
 
+}
+
+// File > Open takes a figure from a settings file or a saved PNG, and
+// refuses anything else with the reason, the figure on screen staying;
+// File > Save settings writes the figure on screen.
+TEST_F(shell, open_and_save_settings)
+{
+    namespace fs = std::filesystem;
+    const std::string dir = fs::temp_directory_path() / ("quorvane-open-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    figure_settings wanted{3, 301, 0, on_the_fly, 1};
+    wanted.magnify = 2;
+    wanted.cx = 0.25;
+    std::ofstream(dir + "/good.toml") << settings_text({wanted, 640, 480});
+    std::ofstream(dir + "/bad.toml") << "format = \"quorvane 1\"\nm = 0\n";
+    std::ofstream(dir + "/plain.txt") << "n = 3\n";
+    const auto through_selector = [](char item, const std::string& path) {
+        return menu(KEY_F, item) + steps{when([] { return dialog_title() == "" && !main_window_active(); }),
+                                         press(KEY_END)} +
+               steps(255, keystroke(8)) + text(path.c_str()) + steps{keystroke('\r')};
+    };
+    const struct {
+        const char* file;
+        std::string alert;   // its second and third lines; "" when opened
+    } table[] = {
+        {"good.toml", ""},
+        {"missing.toml", "No such file or directory"},
+        {"bad.toml", "line 2: m: expected a whole number from 1 to 2147483647, got 0"},
+        {"plain.txt", "format: missing"},
+    };
+    ASSERT_TRUE(typed(new_figure({2, 1499, 1, from_root | on_the_fly, 1})));
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.file);
+        const figure_settings before = state.shown;
+        std::string alert;
+        ASSERT_TRUE(typed(through_selector('o', dir + "/" + row.file) + note_alert(alert, !row.alert.empty())));
+        EXPECT_EQ(alert.substr(0, alert.find('\n')), row.alert.empty() ? "" : "Unable to open");
+        EXPECT_NE(alert.find(row.alert), std::string::npos) << alert;
+        const figure_settings& expected = row.alert.empty() ? wanted : before;
+        EXPECT_TRUE(same_counts(state.shown, expected) && same_counts(state.wanted, expected)) << state.shown.n;
+    }
+    ASSERT_TRUE(typed(through_selector('t', dir + "/saved.toml")));
+    picture_settings saved;
+    std::string why;
+    ASSERT_TRUE(read_settings_file(dir + "/saved.toml", saved, why)) << why;
+    EXPECT_EQ(settings_text(saved), settings_text({state.shown, 640, 480}));
+    fs::remove_all(dir);
 }
