@@ -146,6 +146,8 @@ void frame(int x0, int y0)
 
 bool view_key(int c, int shifts)
 {
+    if (!state.drawn)
+        return false;
     const BITMAP* bmp = view_bitmap();
     const int scancode = c >> 8, ascii = c & 0xff;
     const bool ctrl = shifts & KB_CTRL_FLAG;
