@@ -163,8 +163,9 @@ bool abandon_for_newer()
     const double share = worker->share_done();
     if (share > 0.5)
         return false;
+    // Until the first pairs are counted, a figure is as long as it has taken.
     const double elapsed = seconds_since(w.started);
-    const double expected = share > 0 ? elapsed / share : std::max(elapsed, w.last_seconds);
+    const double expected = share > 0 ? elapsed / share : elapsed;
     return !(expected < short_figure && seconds_since(w.last_shown) >= short_figure);
 }
 
@@ -197,7 +198,6 @@ void adopt(figure_counts counts)
     state.shown = figure;
     state.drawn = state.on_screen = true;
     w.last_shown = clock::now();
-    w.last_seconds = seconds_since(w.started);
     update_figure_commands();
     if (state.anim.running)
         frame_shown();

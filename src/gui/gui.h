@@ -55,7 +55,6 @@ struct figure_work {
     bool pending = false;        // wanted is not asked of the worker yet
     bool cancelled = false;      // by the user: no progress shown
     clock_time started{}, next_progress{}, last_shown{};
-    double last_seconds = 0;     // how long the last figure shown took
 };
 
 // A view of the figure: its magnification and centre.
