@@ -204,8 +204,6 @@ std::string asked_text(const figure_settings& shown, const figure_settings& want
 bool view_key(int c, int shifts);             // true when the key was used
 void view_wheel(int notches, int px, int py);
 int view_click(int x, int y);                 // a drag, or with Ctrl a rectangle
-void go_back();
-figure_settings whole_view(figure_settings figure);
 
 // The colour map (palette.cpp): p and Shift+p cycle the palettes, s the
 // scales, l shows the legend.

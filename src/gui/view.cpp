@@ -142,6 +142,27 @@ void frame(int x0, int y0)
     go_to(f);
 }
 
+// The view before the last move.
+void go_back()
+{
+    std::vector<view_place>& history = state.view.history;
+    if (history.empty())
+        return;
+    figure_settings f = state.wanted;
+    f.magnify = history.back().magnify;
+    f.cx = history.back().cx;
+    f.cy = history.back().cy;
+    history.pop_back();
+    ask_for_figure(f);
+}
+
+figure_settings whole_view(figure_settings f)
+{
+    f.magnify = 1;
+    f.cx = f.cy = 0;
+    return f;
+}
+
 }
 
 bool view_key(int c, int shifts)
@@ -166,26 +187,6 @@ bool view_key(int c, int shifts)
     else
         return false;
     return true;
-}
-
-void go_back()
-{
-    std::vector<view_place>& history = state.view.history;
-    if (history.empty())
-        return;
-    figure_settings f = state.wanted;
-    f.magnify = history.back().magnify;
-    f.cx = history.back().cx;
-    f.cy = history.back().cy;
-    history.pop_back();
-    ask_for_figure(f);
-}
-
-figure_settings whole_view(figure_settings f)
-{
-    f.magnify = 1;
-    f.cx = f.cy = 0;
-    return f;
 }
 
 void view_wheel(int notches, int px, int py)
