@@ -1,5 +1,6 @@
 // Colors, the zoom dialogs, Save and the menu shortcuts, typed as a user would:
 // one table of inputs and outcomes per dialog.
+#include <atomic>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -212,9 +213,10 @@ void allegro_leaks_ignored(bool ignored)
 // pointer rests on the bar: the next key steps the figure.
 TEST_F(shell, escape_closes_a_clicked_menu)
 {
-    static bool pressed = false;
+    // Allegro's double-click timer asks for the buttons from a thread of its own.
+    static std::atomic<bool> pressed{false};
     ASSERT_TRUE(typed(new_figure({2, 301, 0, on_the_fly, 1})));
-    gui_mouse_b = [] { return typist::mouse_b() | int(pressed); };
+    gui_mouse_b = [] { return typist::mouse_b() | int(pressed.load()); };
     position_mouse(12, 4);   // on File
     int passes = 0;
     ASSERT_TRUE(typed({now([] { allegro_leaks_ignored(true), pressed = true; }), when([&] { return ++passes > 10; }),
