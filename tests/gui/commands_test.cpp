@@ -584,6 +584,12 @@ TEST_F(gui, animation_rate)
 // figure shows at least every half second rather than none until release.
 TEST_F(gui, held_key)
 {
+#ifdef __SANITIZE_ADDRESS__
+    // The instrumented program keeps no steady pace between the figure
+    // timed here and those the held key asks for: the policy is timed in the
+    // plain build.
+    GTEST_SKIP();
+#endif
     Cchryzode probe(nullptr);
     probe.set_size(view()->w, view()->h);
     probe.set(2, 4000, 0, on_the_fly);
