@@ -12,23 +12,18 @@ constexpr int palette_list_entry = 5, scale_list_entry = 7, top_entry = 9;
 constexpr int top_limit = field_limit(int_chars);
 char top_text[edit_buffer_size(top_limit)];
 
-const char* palette_row(int index, int* size)
+// The list callback of a table of names.
+template <const char* const* names, int count>
+const char* name_row(int index, int* size)
 {
     if (index < 0) {
-        *size = palette_kinds;
+        *size = count;
         return nullptr;
     }
-    return palette_names[index];
+    return names[index];
 }
-
-const char* scale_row(int index, int* size)
-{
-    if (index < 0) {
-        *size = scale_kinds;
-        return nullptr;
-    }
-    return scale_names[index];
-}
+constexpr auto palette_row = name_row<palette_names, palette_kinds>;
+constexpr auto scale_row = name_row<scale_names, scale_kinds>;
 
 }
 
